@@ -2,10 +2,12 @@
 
 #include "comments/CommentTables.h"
 #include "link/CommPort.h"
+#include "link/Frames.h"
 
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QStatusBar;
 
@@ -22,11 +24,31 @@ struct FormContext {
     // Bit order of the bit panel, "R" (bit 0 at the right) or "L".
     QString BitOrder = QStringLiteral("R");
 
-    // The client area: parent of every element, origin of every element position.
+    // The main window (menu actions are its children, found by objectName) and its client area:
+    // parent of every element, origin of every element position.
+    QWidget *form = nullptr;
     QWidget *client = nullptr;
     QStatusBar *statusBar = nullptr;
 
     CommentTables comments;
+
+    // Outer window heights of the two display modes; the comment panel setting keeps them, the
+    // receiver applies them on every good frame.
+    int DataModeHeight = 332;
+    int BitModeHeight = 332;
+
+    // Outer window size in the design's Windows pixels (frame and caption included, menu bar
+    // outside the client area); TForm1 turns it into the client size.
+    std::function<void(int width, int height)> setOuterSize;
+    std::function<QSize()> outerSize;
+
+    // Sends the key frame of a two-character key code. With no port, or a closed one, nothing
+    // is sent and nothing is reported.
+    void SendKey(const QByteArray &code) const
+    {
+        if (port)
+            port->SendString(Frames::keyFrame(code));
+    }
 
     // The numbered display elements, filled at start-up by composing names (304 slots, a slot
     // stays null when its element is missing).
