@@ -1,0 +1,317 @@
+#include "ui/DisplayLines.h"
+
+#include "platform/Exceptions.h"
+#include "platform/ImageBox.h"
+#include "platform/SjisText.h"
+#include "ui/FormContext.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int kRowTop[4] = {56, 80, 104, 128};
+
+// Frame bytes are ASCII from a working unit; anything else is shown as Shift-JIS.
+QString frameText(const char *bytes, int size)
+{
+    for (int i = 0; i < size; ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return fromSjis(QByteArray(bytes, size));
+    }
+    return QString::fromLatin1(bytes, size);
+}
+
+QLabel *makeBox(QWidget *parent, const QString &name, const QRect &geometry, const QString &text)
+{
+    auto *box = new QLabel(text, parent);
+    box->setObjectName(name);
+    box->setGeometry(geometry);
+    box->setAlignment(Qt::AlignCenter);
+    box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box->setAutoFillBackground(true);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    box->setPalette(pal);
+    QFont font = box->font();
+    font.setBold(true);
+    box->setFont(font);
+    return box;
+}
+
+void setShown(QWidget *w, bool shown)
+{
+    if (w && w->isHidden() == shown)
+        w->setVisible(shown);
+}
+
+void setEnabledIf(QWidget *w, bool enabled)
+{
+    if (w && w->isEnabled() != enabled)
+        w->setEnabled(enabled);
+}
+
+} // namespace
+
+DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
+
+void DisplayLines::build()
+{
+    QWidget *client = m_ctx.client;
+    m_panel1 = new QWidget(client);
+    m_panel1->setObjectName("Panel1");
+    m_panel1->setGeometry(4, kRowTop[0] - 3, 129, 26);
+    m_panel1->setAutoFillBackground(true);
+    QPalette pal = m_panel1->palette();
+    pal.setColor(QPalette::Window, QColor(0, 255, 255));
+    m_panel1->setPalette(pal);
+
+    auto *adrsCaption = new QLabel("ADRS", client);
+    adrsCaption->setObjectName("AdrsCaption");
+    adrsCaption->setGeometry(44, 38, 33, 14);
+    adrsCaption->setAlignment(Qt::AlignCenter);
+    auto *dataCaption = new QLabel("DATA", client);
+    dataCaption->setObjectName("DataCaption");
+    dataCaption->setGeometry(80, 38, 49, 14);
+    dataCaption->setAlignment(Qt::AlignCenter);
+
+    for (int n = 0; n < 4; ++n) {
+        const int top = kRowTop[n];
+        m_io[n] = makeBox(client, QStringLiteral("IO%1").arg(n + 1), {8, top, 33, 20}, "--");
+        m_addr[n] = makeBox(client, QStringLiteral("Addr%1").arg(n + 1), {44, top, 33, 20}, "000");
+        m_data[n] = makeBox(client, QStringLiteral("Data%1").arg(n + 1), {80, top, 49, 20}, "0000");
+        m_edit[n] = new QLineEdit(client);
+        m_edit[n]->setObjectName(QStringLiteral("Edit%1").arg(n + 1));
+        m_edit[n]->setGeometry(920, 40 + 24 * n, 121, 20);
+        m_edit[n]->setReadOnly(true);
+    }
+    m_bitAddrTxt = makeBox(client, "BitAddrTxt", {8, kRowTop[1], 69, 20}, "000 ～ 063");
+    m_bitAddrTxt->hide();
+}
+
+void DisplayLines::bindElements()
+{
+    m_el.status = m_ctx.element<QLabel>("Status");
+    m_el.recIndicator = m_ctx.element<QWidget>("RecIndicator");
+    m_el.tenKeyPanel = m_ctx.element<QWidget>("TenKeyPanel");
+    m_el.ioPanel = m_ctx.element<QWidget>("IOPanel");
+    m_el.btnDATA = m_ctx.element<QWidget>("btnDATA");
+    m_el.pageControl = m_ctx.element<QWidget>("PageControl1");
+    m_el.btnONSET = m_ctx.element<QWidget>("btnONSET");
+    m_el.bitCursor = m_ctx.element<QWidget>("BitCursor");
+    m_el.btnUP = m_ctx.element<QWidget>("btnUP");
+    m_el.btnDOWN = m_ctx.element<QWidget>("btnDOWN");
+    m_el.bitModeHelp = m_ctx.element<QWidget>("BitModeHelp");
+    m_el.grnLED = m_ctx.element<ImageBox>("GrnLED");
+    m_el.darkGrnLED = m_ctx.element<ImageBox>("DarkGrnLED");
+    m_el.redLED = m_ctx.element<ImageBox>("RedLED");
+    m_el.darkRedLED = m_ctx.element<ImageBox>("DarkRedLED");
+    m_el.onLed = m_ctx.element<ImageBox>("OnLed");
+    m_el.offLed = m_ctx.element<ImageBox>("OffLed");
+    for (int k = 0; k < 64; ++k) {
+        QWidget *slot = 32 + k < m_ctx.ControlTable.size() ? m_ctx.ControlTable[32 + k] : nullptr;
+        m_el.lamps[k] = qobject_cast<ImageBox *>(slot);
+    }
+}
+
+void DisplayLines::resetReceiver()
+{
+    m_ctx.BitMode = false;
+    m_ctx.DebugMode = false;
+    m_sync = FrameSync();
+    m_model = DisplayLineModel();
+    m_curLine = 0;
+}
+
+void DisplayLines::blankLines()
+{
+    for (int n = 0; n < 4; ++n) {
+        m_io[n]->setText("--");
+        m_addr[n]->setText("000");
+        m_data[n]->setText("0000");
+    }
+}
+
+void DisplayLines::clearKinds()
+{
+    for (QLabel *io : m_io)
+        io->setText("--");
+}
+
+void DisplayLines::RecPkt(QObject *, int receiveSize)
+{
+    for (int i = 0; i < receiveSize; ++i) {
+        const int value = m_ctx.port ? m_ctx.port->ReadChar() : -1;
+        switch (m_sync.push(value)) {
+        case FrameSync::Verdict::Bad:
+            toggleIndicator();
+            return; // the unread bytes wait for the next receive event
+        case FrameSync::Verdict::Good:
+            try {
+                handleFrame(m_sync.frameData());
+            } catch (const EConvertError &e) {
+                // Frames arrive dozens of times a second: a modal box here would bury the user.
+                if (m_ctx.statusBar)
+                    m_ctx.statusBar->showMessage(e.message());
+                return;
+            }
+            m_sync.clearText();
+            toggleIndicator();
+            break;
+        case FrameSync::Verdict::Incomplete:
+            break;
+        }
+        setShown(m_panel1, !m_ctx.BitMode);
+    }
+}
+
+void DisplayLines::toggleIndicator()
+{
+    if (m_el.recIndicator)
+        m_el.recIndicator->setHidden(!m_el.recIndicator->isHidden());
+}
+
+void DisplayLines::handleFrame(const char *frame)
+{
+    ++m_goodFrames;
+    const int a = frame[1] & 7;
+    const int line = frame[2] & 3;
+    const bool cursor = (frame[2] & 4) != 0;
+
+    m_ctx.DebugMode = (a & 2) != 0;
+    const int statusState = m_ctx.DebugMode ? 1 : 0;
+    if (m_el.status && statusState != m_statusState) {
+        m_statusState = statusState;
+        m_el.status->setText(m_ctx.DebugMode ? QStringLiteral("デバッグ")
+                                             : QStringLiteral("モニター"));
+        QPalette pal = m_el.status->palette();
+        pal.setColor(QPalette::Window,
+                     m_ctx.DebugMode ? QColor(255, 255, 0) : QColor(0, 255, 255));
+        m_el.status->setPalette(pal);
+    }
+
+    if (a & 4)
+        applyBitLayout(frame);
+    else
+        applyDataLayout();
+    lineContent(line, frame, cursor);
+}
+
+void DisplayLines::setOuterHeight(int height)
+{
+    if (!m_ctx.setOuterSize || !m_ctx.outerSize)
+        return;
+    const QSize outer = m_ctx.outerSize();
+    if (outer.height() != height)
+        m_ctx.setOuterSize(outer.width(), height);
+}
+
+void DisplayLines::applyBitLayout(const char *frame)
+{
+    m_ctx.BitMode = true;
+    if (m_ctx.form)
+        m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[ビットモード]"));
+    setOuterHeight(m_ctx.BitModeHeight);
+    setShown(m_el.tenKeyPanel, false);
+    setShown(m_el.ioPanel, false);
+    setShown(m_el.btnDATA, false);
+    setShown(m_el.pageControl, false);
+    for (int n = 1; n < 4; ++n) {
+        setShown(m_io[n], false);
+        setShown(m_addr[n], false);
+    }
+    setShown(m_bitAddrTxt, true);
+    // Uses the first line's address as it stood before this frame.
+    m_bitAddrTxt->setText(DisplayLineModel::bitRangeText(m_addr[0]->text()));
+
+    if (m_ctx.DebugMode) {
+        setEnabledIf(m_el.btnONSET, true);
+        setEnabledIf(m_el.btnDATA, false);
+        setShown(m_el.bitCursor, true);
+        if (PlaceBitCursor)
+            PlaceBitCursor(frameText(frame + 4, 3));
+        setEnabledIf(m_el.btnUP, true);
+        setEnabledIf(m_el.btnDOWN, true);
+        setShown(m_el.bitModeHelp, true);
+    } else {
+        setEnabledIf(m_el.btnONSET, false);
+        setEnabledIf(m_el.btnDATA, false);
+        setShown(m_el.bitCursor, false);
+        setEnabledIf(m_el.btnUP, false);
+        setEnabledIf(m_el.btnDOWN, false);
+        setShown(m_el.bitModeHelp, false);
+    }
+}
+
+void DisplayLines::applyDataLayout()
+{
+    m_ctx.BitMode = false;
+    if (m_ctx.form)
+        m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[データモード]"));
+    setShown(m_el.bitModeHelp, false);
+    setOuterHeight(m_ctx.DataModeHeight);
+    setShown(m_el.tenKeyPanel, true);
+    setShown(m_el.ioPanel, true);
+    setShown(m_el.btnDATA, true);
+    setShown(m_el.pageControl, true);
+    setShown(m_el.bitCursor, false);
+    for (int n = 1; n < 4; ++n) {
+        setShown(m_io[n], true);
+        setShown(m_addr[n], true);
+    }
+    setShown(m_bitAddrTxt, false);
+    setEnabledIf(m_el.btnUP, true);
+    setEnabledIf(m_el.btnDOWN, true);
+    setEnabledIf(m_el.btnONSET, false);
+    setEnabledIf(m_el.btnDATA, m_ctx.DebugMode);
+}
+
+void DisplayLines::lineContent(int line, const char *frame, bool cursor)
+{
+    const QString kind = DisplayLineModel::kindText(frame[3]);
+    m_edit[line]->setText(frameText(frame, FrameSync::kFrameSize));
+    m_io[line]->setText(kind);
+    m_addr[line]->setText(frameText(frame + 4, 3));
+    m_data[line]->setText(frameText(frame + 7, 4));
+    ShowLineLamps(line, m_data[line]->text(), m_io[line]->text(), m_addr[line]->text());
+    if (cursor)
+        SelectLine(line);
+}
+
+void DisplayLines::SelectLine(int line)
+{
+    if (line < 0 || line > 3)
+        return;
+    m_panel1->move(m_panel1->x(), m_io[line]->y() - 3);
+    m_curLine = line;
+}
+
+void DisplayLines::ShowLineLamps(int line, const QString &data, const QString &kind,
+                                 const QString &addr)
+{
+    if (!m_model.needsRefresh(line, data, kind, addr, m_curLine))
+        return;
+    if (m_el.onLed && m_el.offLed) {
+        if (kind == QLatin1String("IN") && m_el.grnLED && m_el.darkGrnLED) {
+            m_el.onLed->setPicture(m_el.grnLED->picture());
+            m_el.offLed->setPicture(m_el.darkGrnLED->picture());
+        } else if (kind == QLatin1String("OUT") && m_el.redLED && m_el.darkRedLED) {
+            m_el.onLed->setPicture(m_el.redLED->picture());
+            m_el.offLed->setPicture(m_el.darkRedLED->picture());
+        }
+        const quint16 states = DisplayLineModel::lampStates(data);
+        for (int j = 0; j < 16; ++j) {
+            if (ImageBox *lamp = m_el.lamps[16 * line + j])
+                lamp->setPicture((states >> j) & 1 ? m_el.onLed->picture()
+                                                   : m_el.offLed->picture());
+        }
+    }
+    if (UpdateChannelMonitor)
+        UpdateChannelMonitor(line, m_data[line]->text(), m_addr[line]->text());
+    m_model.remember(line, data, kind, addr, m_curLine);
+    if (ShowCommentLine)
+        ShowCommentLine(line);
+}

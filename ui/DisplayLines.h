@@ -1,0 +1,102 @@
+#pragma once
+
+#include "link/DisplayLineModel.h"
+#include "link/FrameSync.h"
+
+#include <QObject>
+#include <QPixmap>
+#include <array>
+#include <functional>
+
+struct FormContext;
+class ImageBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// The display frame receiver and the four display lines: RecPkt reads the received bytes, checks
+// the frames and draws the unit's state, the mode layout, the line texts and the lamps.
+//
+// Thread contract: window thread only (RecPkt runs inside the serial port's receive notice).
+class DisplayLines : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DisplayLines(FormContext &ctx, QObject *parent = nullptr);
+
+    // Creates the display-line elements (IO, Addr, Data, Edit, Panel1, BitAddrTxt and the
+    // column captions) in the client area.
+    void build();
+
+    // Looks up the elements the receiver switches (made by other areas too). Run once every
+    // area has built its elements and ControlTable is filled.
+    void bindElements();
+
+    // The receive handler: reads up to receiveSize bytes with ReadChar. A bad frame ends the
+    // event early, leaving the rest for the next event.
+    void RecPkt(QObject *sender, int receiveSize);
+
+    // Start-up state of the receiver, the unit flags and the lamp memories.
+    void resetReceiver();
+    // A new connection: RecvCount 0, PrevChar a blank.
+    void resetForConnect() { m_sync.resetForConnect(); }
+    // "--", "000", "0000" on every line.
+    void blankLines();
+    // After a disconnect: every kind shows "--", the rest stays.
+    void clearKinds();
+
+    void SelectLine(int line);
+    void ShowLineLamps(int line, const QString &data, const QString &kind, const QString &addr);
+
+    int CurLine() const { return m_curLine; }
+    const FrameSync &receiver() const { return m_sync; }
+    const DisplayLineModel &model() const { return m_model; }
+
+    // Calls out to the areas that follow each line refresh.
+    std::function<void(int line, const QString &data, const QString &addr)> UpdateChannelMonitor;
+    std::function<void(int line)> ShowCommentLine;
+    std::function<void(const QString &addr)> PlaceBitCursor;
+
+    // Good frames handled since start-up (for diagnostics and benchmarks).
+    quint64 goodFrames() const { return m_goodFrames; }
+
+private:
+    void handleFrame(const char *frame);
+    void applyBitLayout(const char *frame);
+    void applyDataLayout();
+    void lineContent(int line, const char *frame, bool cursor);
+    void setOuterHeight(int height);
+    void toggleIndicator();
+
+    FormContext &m_ctx;
+    FrameSync m_sync;
+    DisplayLineModel m_model;
+    int m_curLine = 0;
+    quint64 m_goodFrames = 0;
+
+    std::array<QLabel *, 4> m_io{};
+    std::array<QLabel *, 4> m_addr{};
+    std::array<QLabel *, 4> m_data{};
+    std::array<QLineEdit *, 4> m_edit{};
+    QWidget *m_panel1 = nullptr;
+    QLabel *m_bitAddrTxt = nullptr;
+
+    // Bound after every area is built; any may be missing in partial test windows.
+    struct Bound {
+        QLabel *status = nullptr;
+        QWidget *recIndicator = nullptr;
+        QWidget *tenKeyPanel = nullptr;
+        QWidget *ioPanel = nullptr;
+        QWidget *btnDATA = nullptr;
+        QWidget *pageControl = nullptr;
+        QWidget *btnONSET = nullptr;
+        QWidget *bitCursor = nullptr;
+        QWidget *btnUP = nullptr;
+        QWidget *btnDOWN = nullptr;
+        QWidget *bitModeHelp = nullptr;
+        ImageBox *grnLED = nullptr, *darkGrnLED = nullptr, *redLED = nullptr,
+                 *darkRedLED = nullptr, *onLed = nullptr, *offLed = nullptr;
+        std::array<ImageBox *, 64> lamps{};
+    } m_el;
+    int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet
+};

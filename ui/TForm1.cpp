@@ -1,0 +1,220 @@
+#include "ui/TForm1.h"
+
+#include "platform/Exceptions.h"
+#include "platform/ProfileFile.h"
+#include "ui/DisplayLines.h"
+#include "ui/TAboutDlg.h"
+
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <cstdio>
+
+namespace {
+
+const QString kStartHint = QStringLiteral("最初にシリアルポートを指定してください");
+
+QString portTitle(int port)
+{
+    return QStringLiteral("QXモニター[COM%1]").arg(port);
+}
+
+} // namespace
+
+TForm1::TForm1(const Options &options, QWidget *parent)
+    : QMainWindow(parent), m_options(options), m_settingsPath(options.settingsPath)
+{
+    setObjectName("Form1");
+    setWindowTitle(QStringLiteral("QXモニター"));
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    font.setPixelSize(12);
+    setFont(font);
+
+    m_ctx.form = this;
+    m_ctx.setOuterSize = [this](int w, int h) { setOuterSize(w, h); };
+    m_ctx.outerSize = [this] { return outerSize(); };
+    m_lines = std::make_unique<DisplayLines>(m_ctx);
+
+    buildClient();
+    m_about = new TAboutDlg(this);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+QString TForm1::defaultSettingsPath()
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString beside = program.absolutePath() + '/' + program.completeBaseName() + ".ini";
+    const QFileInfo besideInfo(beside);
+    if (besideInfo.exists() ? besideInfo.isWritable() : QFileInfo(program.absolutePath()).isWritable())
+        return beside;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(folder);
+    return folder + "/qxwatch.ini";
+}
+
+QSize TForm1::outerSize() const
+{
+    return {m_client->width() + kFrameWidth, m_client->height() + kFrameHeight};
+}
+
+void TForm1::setOuterSize(int width, int height)
+{
+    const QSize client(width - kFrameWidth, height - kFrameHeight);
+    if (m_client->size() == client && size().height() == client.height() + menuBar()->height())
+        return;
+    m_client->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    layoutStatusBar();
+}
+
+void TForm1::layoutStatusBar()
+{
+    const int h = m_statusBar->sizeHint().height();
+    m_statusBar->setGeometry(0, m_client->height() - h, m_client->width(), h);
+    m_statusBar->raise();
+}
+
+void TForm1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    m_outerTopLeft = pos();
+}
+
+void TForm1::buildClient()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName("ClientArea");
+    setCentralWidget(m_client);
+    m_ctx.client = m_client;
+
+    buildMenus();
+    buildToolStrip();
+    m_lines->build();
+    buildTabs();
+
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName("StatusBar1");
+    m_statusBar->setSizeGripEnabled(false);
+    m_ctx.statusBar = m_statusBar;
+
+    // The designed client area, until the comment settings set the real size.
+    setOuterSize(920, 722);
+}
+
+void TForm1::FormCreate()
+{
+    ProfileFile ini(m_settingsPath);
+    const int top = ini.readInt("WINDOW", "Top", 50);
+    const int left = ini.readInt("WINDOW", "Left", 10);
+    move(left, top);
+    m_outerTopLeft = QPoint(left, top);
+    m_selectedPort = ini.readInt("COM", "Port", 1);
+    m_ctx.BitOrder = ini.readString("BITORDER", "LSB", "R");
+    // A hand-edited order other than "L" is taken, and later written back, as "R".
+    if (m_ctx.BitOrder != QLatin1String("L"))
+        m_ctx.BitOrder = QStringLiteral("R");
+    m_commentOn = quint8(ini.readInt("QXMODE", "CommentOn", 0));
+    setOuterSize(outerSize().width(), m_commentOn == 1 ? 722 : 332);
+    m_commentEdit = quint8(ini.readInt("QXMODE", "CommentEdit", 0));
+    setOuterSize(m_commentEdit == 1 ? 920 : 694, outerSize().height());
+    m_busMode = ini.readInt("QXMODE", "Mode", 0);
+    if (m_busMode != 0 && m_busMode != 1)
+        m_busMode = 0;
+
+    const QString item = QStringLiteral("COM%1").arg(m_selectedPort, 2, 10, QLatin1Char('0')) + '1';
+    for (QAction *action : m_portGroup->actions())
+        action->setChecked(action->objectName() == item);
+    setWindowTitle(portTitle(m_selectedPort));
+
+    m_statusBar->showMessage(kStartHint);
+    m_lines->resetReceiver();
+    fillControlTable();
+    m_lines->blankLines();
+    m_lines->bindElements();
+}
+
+void TForm1::fillControlTable()
+{
+    auto find = [this](const QString &name) -> QWidget * {
+        return m_client->findChild<QWidget *>(name);
+    };
+    QList<QWidget *> &table = m_ctx.ControlTable;
+    table.clear();
+    table.reserve(304);
+    table.resize(16);
+    for (int n = 1; n <= 4; ++n) {
+        table[n - 1] = find(QStringLiteral("Edit%1").arg(n));
+        table[n + 3] = find(QStringLiteral("IO%1").arg(n));
+        table[n + 7] = find(QStringLiteral("Addr%1").arg(n));
+        table[n + 11] = find(QStringLiteral("Data%1").arg(n));
+    }
+    for (int n = 0; n <= 15; ++n)
+        table.append(find(QStringLiteral("btn%1").arg(n)));
+    for (int n = 0; n <= 127; ++n)
+        table.append(find(QStringLiteral("Image%1").arg(n)));
+    for (int n = 2; n <= 17; ++n)
+        table.append(find(QStringLiteral("Label%1").arg(n)));
+    for (int n = 0; n <= 63; ++n)
+        table.append(find(QStringLiteral("CmntEdit%1").arg(n)));
+    for (int n = 0; n <= 63; ++n) {
+        QWidget *lab = find(QStringLiteral("Lab%1").arg(n));
+        if (auto *label = qobject_cast<QLabel *>(lab))
+            label->clear();
+        table.append(lab);
+    }
+}
+
+void TForm1::SaveSettings()
+{
+    ProfileFile ini(m_settingsPath);
+    const QList<std::tuple<const char *, const char *, QString>> keys = {
+        {"WINDOW", "Top", QString::number(m_outerTopLeft.y())},
+        {"WINDOW", "Left", QString::number(m_outerTopLeft.x())},
+        {"COM", "Port", QString::number(m_selectedPort)},
+        {"BITORDER", "LSB", m_ctx.BitOrder},
+        {"QXMODE", "Mode", QString::number(m_busMode)},
+        {"QXMODE", "CommentOn", QString::number(m_commentOn)},
+        {"QXMODE", "CommentEdit", QString::number(m_commentEdit)},
+    };
+    for (const auto &[section, key, value] : keys) {
+        if (!ini.writeString(section, key, value))
+            throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
+    }
+}
+
+void TForm1::FormDestroy()
+{
+    try {
+        SaveSettings();
+    } catch (const Exception &e) {
+        // The window is going away: there is nothing left to show a box on.
+        std::fprintf(stderr, "qxwatch: %s\n", e.message().toLocal8Bit().constData());
+    }
+}
+
+void TForm1::Exit1Click()
+{
+    SaveSettings();
+    close();
+    QCoreApplication::quit();
+}
+
+void TForm1::About1Click()
+{
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
