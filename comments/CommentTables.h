@@ -15,8 +15,7 @@ struct CommentTables {
     std::array<QString, kWordBitCount> CommentWI;
     std::array<QString, kWordBitCount> CommentWO;
 
-    template <std::size_t N>
-    static QString at(const std::array<QString, N> &table, int index)
+    template <std::size_t N> static QString at(const std::array<QString, N> &table, int index)
     {
         return index >= 0 && std::size_t(index) < N ? table[std::size_t(index)] : QString();
     }

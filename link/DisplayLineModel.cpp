@@ -42,8 +42,8 @@ QString DisplayLineModel::bitRangeText(const QString &addr1)
 bool DisplayLineModel::needsRefresh(int line, const QString &data, const QString &kind,
                                     const QString &addr, int curLine) const
 {
-    return data != LastLineData[line] || kind != LastLineKind[line] ||
-           addr != LastLineAddr[line] || LastCurLine != curLine;
+    return data != LastLineData[line] || kind != LastLineKind[line] || addr != LastLineAddr[line] ||
+           LastCurLine != curLine;
 }
 
 void DisplayLineModel::remember(int line, const QString &data, const QString &kind,

@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 // Never shown: its check digits do not match, so it fails if it is ever checked.
 constexpr char kStartText[] = "*ppp000000000";
 } // namespace

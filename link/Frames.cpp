@@ -1,8 +1,10 @@
 #include "link/Frames.h"
 
-namespace Frames {
+namespace Frames
+{
 
-namespace {
+namespace
+{
 
 int upperHexValue(char c)
 {

@@ -10,7 +10,8 @@
 // Display frame (unit to window), 13 bytes: "*", header A (0x70..0x77), header B, kind,
 // three address characters, four data characters, and the XOR of bytes 0..10 as two
 // upper-case hexadecimal digits.
-namespace Frames {
+namespace Frames
+{
 
 constexpr int kKeyFrameSize = 5;
 constexpr int kDisplayFrameSize = 13;

@@ -3,11 +3,10 @@
 #include <limits>
 #include <optional>
 
-Exception::Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8())
-{
-}
+Exception::Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
 
-namespace {
+namespace
+{
 
 std::optional<int> parseDecimal(const QString &text)
 {

@@ -6,7 +6,8 @@
 #include <QFile>
 #include <QSaveFile>
 
-namespace {
+namespace
+{
 
 struct Line {
     QByteArray text; // without its line end
@@ -136,7 +137,7 @@ bool ProfileFile::writeString(const QString &section, const QString &key, const 
     }
     const QByteArray newLine = toSjis(key) + '=' + toSjis(value);
 
-    qsizetype sectionAt = -1; // index of the section's header line
+    qsizetype sectionAt = -1;     // index of the section's header line
     qsizetype lastInSection = -1; // last non-blank line of the section
     qsizetype keyAt = -1;
     for (qsizetype i = 0; i < lines.size() && keyAt < 0; ++i) {

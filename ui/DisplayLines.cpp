@@ -10,7 +10,8 @@
 #include <QLineEdit>
 #include <QStatusBar>
 
-namespace {
+namespace
+{
 
 constexpr int kRowTop[4] = {56, 80, 104, 128};
 
@@ -188,8 +189,7 @@ void DisplayLines::handleFrame(const char *frame)
         m_el.status->setText(m_ctx.DebugMode ? QStringLiteral("デバッグ")
                                              : QStringLiteral("モニター"));
         QPalette pal = m_el.status->palette();
-        pal.setColor(QPalette::Window,
-                     m_ctx.DebugMode ? QColor(255, 255, 0) : QColor(0, 255, 255));
+        pal.setColor(QPalette::Window, m_ctx.DebugMode ? QColor(255, 255, 0) : QColor(0, 255, 255));
         m_el.status->setPalette(pal);
     }
 

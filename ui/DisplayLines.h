@@ -94,8 +94,8 @@ private:
         QWidget *btnUP = nullptr;
         QWidget *btnDOWN = nullptr;
         QWidget *bitModeHelp = nullptr;
-        ImageBox *grnLED = nullptr, *darkGrnLED = nullptr, *redLED = nullptr,
-                 *darkRedLED = nullptr, *onLed = nullptr, *offLed = nullptr;
+        ImageBox *grnLED = nullptr, *darkGrnLED = nullptr, *redLED = nullptr, *darkRedLED = nullptr,
+                 *onLed = nullptr, *offLed = nullptr;
         std::array<ImageBox *, 64> lamps{};
     } m_el;
     int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet

@@ -54,8 +54,7 @@ struct FormContext {
     // stays null when its element is missing).
     QList<QWidget *> ControlTable;
 
-    template <class T>
-    T *element(const QString &name) const
+    template <class T> T *element(const QString &name) const
     {
         return client ? client->findChild<T *>(name) : nullptr;
     }

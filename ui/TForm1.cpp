@@ -11,12 +11,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMoveEvent>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 const QString kStartHint = QStringLiteral("最初にシリアルポートを指定してください");
 
@@ -58,7 +58,8 @@ QString TForm1::defaultSettingsPath()
     const QFileInfo program(QCoreApplication::applicationFilePath());
     const QString beside = program.absolutePath() + '/' + program.completeBaseName() + ".ini";
     const QFileInfo besideInfo(beside);
-    if (besideInfo.exists() ? besideInfo.isWritable() : QFileInfo(program.absolutePath()).isWritable())
+    if (besideInfo.exists() ? besideInfo.isWritable()
+                            : QFileInfo(program.absolutePath()).isWritable())
         return beside;
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(folder);
@@ -85,12 +86,6 @@ void TForm1::layoutStatusBar()
     const int h = m_statusBar->sizeHint().height();
     m_statusBar->setGeometry(0, m_client->height() - h, m_client->width(), h);
     m_statusBar->raise();
-}
-
-void TForm1::moveEvent(QMoveEvent *event)
-{
-    QMainWindow::moveEvent(event);
-    m_outerTopLeft = pos();
 }
 
 void TForm1::buildClient()
@@ -120,7 +115,6 @@ void TForm1::FormCreate()
     const int top = ini.readInt("WINDOW", "Top", 50);
     const int left = ini.readInt("WINDOW", "Left", 10);
     move(left, top);
-    m_outerTopLeft = QPoint(left, top);
     m_selectedPort = ini.readInt("COM", "Port", 1);
     m_ctx.BitOrder = ini.readString("BITORDER", "LSB", "R");
     // A hand-edited order other than "L" is taken, and later written back, as "R".
@@ -181,8 +175,8 @@ void TForm1::SaveSettings()
 {
     ProfileFile ini(m_settingsPath);
     const QList<std::tuple<const char *, const char *, QString>> keys = {
-        {"WINDOW", "Top", QString::number(m_outerTopLeft.y())},
-        {"WINDOW", "Left", QString::number(m_outerTopLeft.x())},
+        {"WINDOW", "Top", QString::number(pos().y())},
+        {"WINDOW", "Left", QString::number(pos().x())},
         {"COM", "Port", QString::number(m_selectedPort)},
         {"BITORDER", "LSB", m_ctx.BitOrder},
         {"QXMODE", "Mode", QString::number(m_busMode)},

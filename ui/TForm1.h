@@ -24,7 +24,7 @@ class TForm1 : public QMainWindow
     Q_OBJECT
 public:
     struct Options {
-        QString settingsPath; // the settings (.ini) file
+        QString settingsPath;  // the settings (.ini) file
         QStringList arguments; // command-line arguments after the program name
     };
 
@@ -57,9 +57,6 @@ public:
     static constexpr int kFrameWidth = 9;   // Windows frame: left and right borders
     static constexpr int kFrameHeight = 54; // caption, menu bar and bottom border
 
-protected:
-    void moveEvent(QMoveEvent *event) override;
-
 private:
     void FormCreate();
     void FormDestroy();
@@ -85,5 +82,4 @@ private:
     quint8 m_commentOn = 0;
     quint8 m_commentEdit = 0;
     int m_busMode = 0;
-    QPoint m_outerTopLeft;
 };

@@ -11,7 +11,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 
 QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                  const QKeySequence &shortcut = {})
@@ -90,7 +91,8 @@ void TForm1::buildMenus()
             caption = QStringLiteral("COM&%1").arg(n);
         else if (n == 10)
             caption = QStringLiteral("COM1&0");
-        const QByteArray name = QStringLiteral("COM%1").arg(n, 2, 10, QLatin1Char('0')).toLatin1() + '1';
+        const QByteArray name =
+            QStringLiteral("COM%1").arg(n, 2, 10, QLatin1Char('0')).toLatin1() + '1';
         QAction *item = addItem(port, name.constData(), caption);
         item->setCheckable(true);
         item->setChecked(n == 1);

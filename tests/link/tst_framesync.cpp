@@ -3,7 +3,8 @@
 
 #include <QTest>
 
-namespace {
+namespace
+{
 
 // Feeds bytes as receive events: each event is cut short by a bad frame, as RecPkt does, and
 // the unread rest is fed again as the next event. Returns the good frames in order and counts
@@ -64,8 +65,8 @@ private slots:
         QTest::addColumn<int>("bad");
         using L = QList<QByteArray>;
         QTest::newRow("one frame") << L{kDataFrame} << L{kDataFrame} << 0;
-        QTest::newRow("two frames in one event") << L{kDataFrame + kBitFrame}
-                                                 << L{kDataFrame, kBitFrame} << 0;
+        QTest::newRow("two frames in one event")
+            << L{kDataFrame + kBitFrame} << L{kDataFrame, kBitFrame} << 0;
         QTest::newRow("split after the start")
             << L{kDataFrame.left(2), kDataFrame.mid(2)} << L{kDataFrame} << 0;
         QTest::newRow("split before the last byte")

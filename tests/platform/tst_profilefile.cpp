@@ -31,7 +31,8 @@ class tst_ProfileFile : public QObject
 private slots:
     void readsValuesWithoutRegardToCase()
     {
-        ProfileFile p(write("; comment\r\n[Window]\r\n TOP = 120 \r\nleft=\"7\"\r\n[COM]\r\nPort=3\r\n"));
+        ProfileFile p(
+            write("; comment\r\n[Window]\r\n TOP = 120 \r\nleft=\"7\"\r\n[COM]\r\nPort=3\r\n"));
         QCOMPARE(p.readString("WINDOW", "Top", "50"), QString("120"));
         QCOMPARE(p.readInt("window", "LEFT", 10), 7);
         QCOMPARE(p.readInt("COM", "Port", 1), 3);
@@ -55,10 +56,13 @@ private slots:
         const QString path = write(before);
         ProfileFile p(path);
         QVERIFY(p.writeString("window", "TOP", "99"));
-        QCOMPARE(read(path), QByteArray("; mine\r\n[WINDOW]\r\nTOP=99\r\nExtra=keep\r\n\r\n[OTHER]\nA=b\n"));
-        QVERIFY(p.writeString("WINDOW", "Left", "10"));
         QCOMPARE(read(path),
-                 QByteArray("; mine\r\n[WINDOW]\r\nTOP=99\r\nExtra=keep\r\nLeft=10\r\n\r\n[OTHER]\nA=b\n"));
+                 QByteArray("; mine\r\n[WINDOW]\r\nTOP=99\r\nExtra=keep\r\n\r\n[OTHER]\nA=b\n"));
+        QVERIFY(p.writeString("WINDOW", "Left", "10"));
+        QCOMPARE(
+            read(path),
+            QByteArray(
+                "; mine\r\n[WINDOW]\r\nTOP=99\r\nExtra=keep\r\nLeft=10\r\n\r\n[OTHER]\nA=b\n"));
         QVERIFY(p.writeString("QXMODE", "Mode", "1"));
         QVERIFY(read(path).endsWith("[OTHER]\nA=b\n[QXMODE]\r\nMode=1\r\n"));
     }
@@ -146,7 +150,8 @@ private slots:
         QCOMPARE(errorBoxText("abc"), QString("abc."));
         QCOMPARE(errorBoxText("done."), QString("done."));
         QCOMPARE(errorBoxText("ends with !"), QString("ends with !"));
-        QCOMPARE(errorBoxText("ポートをオープンできませんでした"), QString("ポートをオープンできませんでした."));
+        QCOMPARE(errorBoxText("ポートをオープンできませんでした"),
+                 QString("ポートをオープンできませんでした."));
     }
 };
 

@@ -1,0 +1,303 @@
+#include "link/Frames.h"
+#include "platform/Exceptions.h"
+#include "tests/support/FakePort.h"
+#include "ui/DisplayLines.h"
+#include "ui/TForm1.h"
+
+#include <QActionGroup>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(data);
+}
+
+QString text(TForm1 &form, const char *name)
+{
+    if (auto *label = form.findChild<QLabel *>(name))
+        return label->text();
+    if (auto *edit = form.findChild<QLineEdit *>(name))
+        return edit->text();
+    return QStringLiteral("<missing %1>").arg(name);
+}
+
+QAction *action(TForm1 &form, const char *name)
+{
+    return form.findChild<QAction *>(name);
+}
+
+QString checkedPortItem(TForm1 &form)
+{
+    for (int n = 1; n <= 16; ++n) {
+        const QString name = QStringLiteral("COM%1").arg(n, 2, 10, QLatin1Char('0')) + '1';
+        if (QAction *a = form.findChild<QAction *>(name); a && a->isChecked())
+            return name;
+    }
+    return QString();
+}
+
+} // namespace
+
+class tst_Form1 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_count = 0;
+
+    TForm1::Options options(const QByteArray &ini = QByteArray())
+    {
+        TForm1::Options o;
+        o.settingsPath = m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_count));
+        if (!ini.isNull())
+            writeFile(o.settingsPath, ini);
+        return o;
+    }
+
+    static void receive(TForm1 &form, FakePort &port, const QByteArray &bytes)
+    {
+        port.feed(bytes);
+        form.displayLines().RecPkt(nullptr, int(bytes.size()));
+    }
+
+private slots:
+    void startsWithDefaultsAndWritesThemOnExit()
+    {
+        const TForm1::Options o = options();
+        {
+            TForm1 form(o);
+            QCOMPARE(form.pos(), QPoint(10, 50));
+            QCOMPARE(checkedPortItem(form), QString("COM011"));
+            QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[COM1]"));
+            QCOMPARE(form.outerSize(), QSize(694, 332));
+            QCOMPARE(form.context().BitOrder, QString("R"));
+            QCOMPARE(form.context().statusBar->currentMessage(),
+                     QStringLiteral("最初にシリアルポートを指定してください"));
+            for (int n = 1; n <= 4; ++n) {
+                QCOMPARE(text(form, qPrintable(QStringLiteral("IO%1").arg(n))), QString("--"));
+                QCOMPARE(text(form, qPrintable(QStringLiteral("Addr%1").arg(n))), QString("000"));
+                QCOMPARE(text(form, qPrintable(QStringLiteral("Data%1").arg(n))), QString("0000"));
+            }
+            QVERIFY(action(form, "New1")->isEnabled());
+            QVERIFY(!action(form, "Save1")->isEnabled());
+            QVERIFY(!action(form, "SaveAs1")->isEnabled());
+            QVERIFY(!action(form, "MenuFileDisconnect")->isEnabled());
+            QVERIFY(!action(form, "MenuMode")->isEnabled());
+            QVERIFY(!action(form, "GoTo1")->isEnabled());
+            QVERIFY(action(form, "P1")->isEnabled());
+            QCOMPARE(form.context().ControlTable.size(), 304);
+            QCOMPARE(form.context().ControlTable[4]->objectName(), QString("IO1"));
+            QCOMPARE(form.context().ControlTable[15]->objectName(), QString("Data4"));
+            QVERIFY(form.findChild<QWidget *>("RecIndicator")->isHidden());
+            QVERIFY(!QFile::exists(o.settingsPath)); // nothing is written until the end
+        }
+        QCOMPARE(readFile(o.settingsPath),
+                 QByteArray("[WINDOW]\r\nTop=50\r\nLeft=10\r\n[COM]\r\nPort=1\r\n[BITORDER]\r\n"
+                            "LSB=R\r\n[QXMODE]\r\nMode=0\r\nCommentOn=0\r\nCommentEdit=0\r\n"));
+    }
+
+    void appliesSettings_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QSize>("outer");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("port 7") << QByteArray("[COM]\nPort=7\n") << "COM071"
+                                << QStringLiteral("QXモニター[COM7]") << QSize(694, 332) << "R";
+        QTest::newRow("port 16") << QByteArray("[com]\nport=16\n") << "COM161"
+                                 << QStringLiteral("QXモニター[COM16]") << QSize(694, 332) << "R";
+        QTest::newRow("port outside 1..16 checks no item")
+            << QByteArray("[COM]\nPort=20\n") << "" << QStringLiteral("QXモニター[COM20]")
+            << QSize(694, 332) << "R";
+        QTest::newRow("non-integer port is the default")
+            << QByteArray("[COM]\nPort=two\n") << "COM011" << QStringLiteral("QXモニター[COM1]")
+            << QSize(694, 332) << "R";
+        QTest::newRow("L order") << QByteArray("[BITORDER]\nLSB=L\n") << "COM011"
+                                 << QStringLiteral("QXモニター[COM1]") << QSize(694, 332) << "L";
+        QTest::newRow("unknown order is R")
+            << QByteArray("[BITORDER]\nLSB=x\n") << "COM011" << QStringLiteral("QXモニター[COM1]")
+            << QSize(694, 332) << "R";
+        QTest::newRow("panels on") << QByteArray("[QXMODE]\nCommentOn=1\n") << "COM011"
+                                   << QStringLiteral("QXモニター[COM1]") << QSize(694, 722) << "R";
+        QTest::newRow("editor on, panels off")
+            << QByteArray("[QXMODE]\nCommentOn=0\nCommentEdit=1\n") << "COM011"
+            << QStringLiteral("QXモニター[COM1]") << QSize(920, 332) << "R";
+        QTest::newRow("both on") << QByteArray("[QXMODE]\nCommentOn=1\nCommentEdit=1\n") << "COM011"
+                                 << QStringLiteral("QXモニター[COM1]") << QSize(920, 722) << "R";
+        QTest::newRow("flag 257 keeps its low byte: on")
+            << QByteArray("[QXMODE]\nCommentOn=257\n") << "COM011"
+            << QStringLiteral("QXモニター[COM1]") << QSize(694, 722) << "R";
+    }
+    void appliesSettings()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, item);
+        QFETCH(QString, title);
+        QFETCH(QSize, outer);
+        QFETCH(QString, order);
+        TForm1 form(options(ini));
+        QCOMPARE(checkedPortItem(form), item);
+        QCOMPARE(form.windowTitle(), title);
+        QCOMPARE(form.outerSize(), outer);
+        QCOMPARE(form.context().BitOrder, order);
+    }
+
+    void keepsForeignKeysAndWritesMovedPosition()
+    {
+        const TForm1::Options o =
+            options("; notes\r\n[WINDOW]\r\nTop=5\r\nLeft=6\r\nWidth=99\r\n[MINE]\r\nx=y\r\n"
+                    "[BITORDER]\r\nLSB=L\r\n");
+        {
+            TForm1 form(o);
+            form.move(123, 77);
+        }
+        const QByteArray after = readFile(o.settingsPath);
+        QVERIFY(after.startsWith("; notes\r\n[WINDOW]\r\nTop=77\r\nLeft=123\r\nWidth=99\r\n"
+                                 "[MINE]\r\nx=y\r\n[BITORDER]\r\nLSB=L\r\n"));
+        QVERIFY(after.contains("[QXMODE]\r\nMode=0\r\nCommentOn=0\r\nCommentEdit=0\r\n"));
+    }
+
+    void failedSettingsWriteIsReportedAndStopsAtTheKey()
+    {
+        TForm1::Options o;
+        o.settingsPath = m_dir.filePath("missing-folder/qxwatch.ini");
+        TForm1 form(o);
+        try {
+            form.SaveSettings();
+            QFAIL("no error");
+        } catch (const EFCreateError &e) {
+            QCOMPARE(e.message(), QStringLiteral("%1 に書き込めません").arg(o.settingsPath));
+        }
+        // Destruction writes again and fails again: reported on standard error, not thrown.
+    }
+
+    void dataModeFrameSetsStateAndLine()
+    {
+        TForm1 form(options());
+        FakePort port;
+        form.context().port = &port;
+        receive(form, port, "*rt100000012C");
+        QCOMPARE(text(form, "Status"), QStringLiteral("デバッグ"));
+        QCOMPARE(form.findChild<QLabel *>("Status")->palette().color(QPalette::Window),
+                 QColor(255, 255, 0));
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[データモード]"));
+        QCOMPARE(text(form, "IO1"), QString("IN"));
+        QCOMPARE(text(form, "Addr1"), QString("000"));
+        QCOMPARE(text(form, "Data1"), QString("0001"));
+        QCOMPARE(text(form, "Edit1"), QString("*rt100000012C"));
+        QVERIFY(form.context().DebugMode);
+        QVERIFY(!form.context().BitMode);
+        QVERIFY(!form.findChild<QWidget *>("RecIndicator")->isHidden());
+        QCOMPARE(form.findChild<QWidget *>("Panel1")->y(), 53);
+        QVERIFY(!form.findChild<QWidget *>("Panel1")->isHidden());
+
+        // Line 3, OUT, cursor: the marker follows.
+        receive(form, port, Frames::displayFrame('p', 0x76, '2', "016", "8001"));
+        QCOMPARE(text(form, "IO3"), QString("OUT"));
+        QCOMPARE(text(form, "Status"), QStringLiteral("モニター"));
+        QCOMPARE(form.findChild<QWidget *>("Panel1")->y(), 104 - 3);
+        QCOMPARE(form.displayLines().CurLine(), 2);
+        // A frame without the cursor flag leaves the marker.
+        receive(form, port, Frames::displayFrame('p', 0x71, '9', "W01", "0000"));
+        QCOMPARE(text(form, "IO2"), QString("9"));
+        QCOMPARE(form.displayLines().CurLine(), 2);
+    }
+
+    void bitModeFrameSwitchesLayout()
+    {
+        TForm1 form(options("[QXMODE]\nCommentOn=1\n"));
+        FakePort port;
+        form.context().port = &port;
+        form.context().BitModeHeight = 722;
+        receive(form, port, Frames::displayFrame('t', 0x70, '1', "100", "0000"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[ビットモード]"));
+        QCOMPARE(text(form, "Status"), QStringLiteral("モニター"));
+        QVERIFY(form.context().BitMode);
+        QVERIFY(form.findChild<QWidget *>("Panel1")->isHidden());
+        QVERIFY(form.findChild<QWidget *>("IO2")->isHidden());
+        QVERIFY(form.findChild<QWidget *>("PageControl1")->isHidden());
+        QVERIFY(!form.findChild<QWidget *>("BitAddrTxt")->isHidden());
+        // The range comes from the first line's address before this frame.
+        QCOMPARE(text(form, "BitAddrTxt"), QStringLiteral("0 ～ 63"));
+        receive(form, port, Frames::displayFrame('t', 0x70, '1', "100", "0000"));
+        QCOMPARE(text(form, "BitAddrTxt"), QStringLiteral("64 ～ 127"));
+        QCOMPARE(form.outerSize().height(), 722);
+
+        // Back to data mode: everything returns.
+        receive(form, port, Frames::displayFrame('r', 0x70, '1', "000", "0000"));
+        QVERIFY(!form.findChild<QWidget *>("IO2")->isHidden());
+        QVERIFY(!form.findChild<QWidget *>("PageControl1")->isHidden());
+        QVERIFY(form.findChild<QWidget *>("BitAddrTxt")->isHidden());
+        QVERIFY(!form.findChild<QWidget *>("Panel1")->isHidden());
+    }
+
+    void nonNumericFirstAddressInBitModeGoesToTheStatusBar()
+    {
+        TForm1 form(options());
+        FakePort port;
+        form.context().port = &port;
+        receive(form, port, Frames::displayFrame('r', 0x70, '1', "A B", "0000"));
+        const QByteArray bit = Frames::displayFrame('t', 0x71, '2', "005", "1234");
+        const QByteArray next = Frames::displayFrame('r', 0x70, '1', "000", "0000");
+        port.feed(bit + next);
+        form.displayLines().RecPkt(nullptr, int(bit.size() + next.size()));
+        QCOMPARE(form.context().statusBar->currentMessage(),
+                 QStringLiteral("'A B' は整数ではありません"));
+        QCOMPARE(text(form, "IO2"), QString("--")); // the failed frame's line is not updated
+        QCOMPARE(port.incoming, next);              // the rest waits for the next event
+    }
+
+    void badFrameEndsTheEventAndBlinksOnce()
+    {
+        TForm1 form(options());
+        FakePort port;
+        form.context().port = &port;
+        const QByteArray bad = "*rt100000012c";
+        const QByteArray good = "*rt100000012C";
+        port.feed(bad + good);
+        form.displayLines().RecPkt(nullptr, int(bad.size() + good.size()));
+        QCOMPARE(text(form, "IO1"), QString("--"));
+        QVERIFY(!form.findChild<QWidget *>("RecIndicator")->isHidden());
+        form.displayLines().RecPkt(nullptr, int(port.incoming.size()));
+        QCOMPARE(text(form, "IO1"), QString("IN"));
+        QVERIFY(form.findChild<QWidget *>("RecIndicator")->isHidden());
+    }
+
+    void aboutBoxIsModelessAndReusable()
+    {
+        TForm1 form(options());
+        form.show();
+        form.About1Click();
+        QWidget *about = form.findChild<QWidget *>("AboutDlg");
+        QVERIFY(about->isVisible());
+        QVERIFY(!static_cast<QDialog *>(about)->isModal());
+        QCOMPARE(about->size(), QSize(313, 148));
+        QTest::mouseClick(about->findChild<QWidget *>("OKBtn"), Qt::LeftButton);
+        QVERIFY(!about->isVisible());
+        form.About1Click();
+        QVERIFY(about->isVisible());
+    }
+};
+
+QTEST_MAIN(tst_Form1)
+#include "tst_form1.moc"
