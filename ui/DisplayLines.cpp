@@ -151,14 +151,7 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
             toggleIndicator();
             return; // the unread bytes wait for the next receive event
         case FrameSync::Verdict::Good:
-            try {
-                handleFrame(m_sync.frameData());
-            } catch (const EConvertError &e) {
-                // Frames arrive dozens of times a second: a modal box here would bury the user.
-                if (m_ctx.statusBar)
-                    m_ctx.statusBar->showMessage(e.message());
-                return;
-            }
+            handleFrame(m_sync.frameData());
             m_sync.clearText();
             toggleIndicator();
             break;
@@ -224,8 +217,16 @@ void DisplayLines::applyBitLayout(const char *frame)
         setShown(m_addr[n], false);
     }
     setShown(m_bitAddrTxt, true);
-    // Uses the first line's address as it stood before this frame.
-    m_bitAddrTxt->setText(DisplayLineModel::bitRangeText(m_addr[0]->text()));
+    // Uses the first line's address as it stood before this frame. When that is no number (the
+    // unit left its ID list, "   ", for bit mode), the range stays empty and the frame is still
+    // shown: giving the frame up would keep the old address, and with it every later frame.
+    try {
+        m_bitAddrTxt->setText(DisplayLineModel::bitRangeText(m_addr[0]->text()));
+    } catch (const EConvertError &e) {
+        m_bitAddrTxt->clear();
+        if (m_ctx.statusBar)
+            m_ctx.statusBar->showMessage(e.message());
+    }
 
     if (m_ctx.DebugMode) {
         setEnabledIf(m_el.btnONSET, true);

@@ -1,8 +1,13 @@
 #include "ui/TForm1.h"
 
+#include "comments/CommentGrid.h"
+#include "comments/CommentPanels.h"
 #include "platform/Exceptions.h"
+#include "platform/GuardedApplication.h"
 #include "platform/ProfileFile.h"
+#include "ui/BitPanel.h"
 #include "ui/DisplayLines.h"
+#include "ui/KeyPad.h"
 #include "ui/TAboutDlg.h"
 
 #include <QActionGroup>
@@ -98,7 +103,17 @@ void TForm1::buildClient()
     buildMenus();
     buildToolStrip();
     m_lines->build();
+    m_keyPad = new KeyPad(m_ctx, this);
+    m_bitPanel = new BitPanel(m_ctx, this);
     buildTabs();
+    m_commentPanels = new CommentPanels(m_ctx, this);
+    m_commentGrid = new CommentGrid(
+        m_ctx,
+        [this] {
+            for (int line = 0; line < 4; ++line)
+                m_bitPanel->ShowCommentLine(line);
+        },
+        this);
 
     m_statusBar = new QStatusBar(m_client);
     m_statusBar->setObjectName("StatusBar1");
@@ -120,10 +135,8 @@ void TForm1::FormCreate()
     // A hand-edited order other than "L" is taken, and later written back, as "R".
     if (m_ctx.BitOrder != QLatin1String("L"))
         m_ctx.BitOrder = QStringLiteral("R");
-    m_commentOn = quint8(ini.readInt("QXMODE", "CommentOn", 0));
-    setOuterSize(outerSize().width(), m_commentOn == 1 ? 722 : 332);
-    m_commentEdit = quint8(ini.readInt("QXMODE", "CommentEdit", 0));
-    setOuterSize(m_commentEdit == 1 ? 920 : 694, outerSize().height());
+    m_commentPanels->setCommentOn(ini.readInt("QXMODE", "CommentOn", 0));
+    m_commentPanels->setCommentEdit(ini.readInt("QXMODE", "CommentEdit", 0));
     m_busMode = ini.readInt("QXMODE", "Mode", 0);
     if (m_busMode != 0 && m_busMode != 1)
         m_busMode = 0;
@@ -137,7 +150,20 @@ void TForm1::FormCreate()
     m_lines->resetReceiver();
     fillControlTable();
     m_lines->blankLines();
+    m_keyPad->enableDigitKeys();
+    m_bitPanel->LayoutBitOrder(m_ctx.BitOrder);
+    m_bitPanel->connectLamps();
+
+    try {
+        m_commentGrid->loadCommandLineFile(m_options.arguments);
+    } catch (const Exception &e) {
+        // Reported like any failed load; the start-up still completes.
+        GuardedApplication::showError(e.message());
+    }
+
     m_lines->bindElements();
+    m_lines->PlaceBitCursor = [this](const QString &addr) { m_bitPanel->PlaceBitCursor(addr); };
+    m_lines->ShowCommentLine = [this](int line) { m_bitPanel->ShowCommentLine(line); };
 }
 
 void TForm1::fillControlTable()
@@ -180,8 +206,8 @@ void TForm1::SaveSettings()
         {"COM", "Port", QString::number(m_selectedPort)},
         {"BITORDER", "LSB", m_ctx.BitOrder},
         {"QXMODE", "Mode", QString::number(m_busMode)},
-        {"QXMODE", "CommentOn", QString::number(m_commentOn)},
-        {"QXMODE", "CommentEdit", QString::number(m_commentEdit)},
+        {"QXMODE", "CommentOn", QString::number(m_commentPanels->CommentOn())},
+        {"QXMODE", "CommentEdit", QString::number(m_commentPanels->CommentEdit())},
     };
     for (const auto &[section, key, value] : keys) {
         if (!ini.writeString(section, key, value))

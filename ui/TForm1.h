@@ -6,7 +6,11 @@
 #include <QStringList>
 #include <memory>
 
+class BitPanel;
+class CommentGrid;
+class CommentPanels;
 class DisplayLines;
+class KeyPad;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -39,12 +43,14 @@ public:
 
     FormContext &context() { return m_ctx; }
     DisplayLines &displayLines() { return *m_lines; }
+    KeyPad &keyPad() { return *m_keyPad; }
+    BitPanel &bitPanel() { return *m_bitPanel; }
+    CommentPanels &commentPanels() { return *m_commentPanels; }
+    CommentGrid &commentGrid() { return *m_commentGrid; }
     TAboutDlg *aboutBox() const { return m_about; }
     const QString &settingsPath() const { return m_settingsPath; }
 
     int SelectedPort() const { return m_selectedPort; }
-    quint8 CommentOn() const { return m_commentOn; }
-    quint8 CommentEdit() const { return m_commentEdit; }
 
     // Outer size in the design's Windows pixels (see setOuterSize).
     QSize outerSize() const;
@@ -71,6 +77,10 @@ private:
     QString m_settingsPath;
     FormContext m_ctx;
     std::unique_ptr<DisplayLines> m_lines;
+    KeyPad *m_keyPad = nullptr;
+    BitPanel *m_bitPanel = nullptr;
+    CommentPanels *m_commentPanels = nullptr;
+    CommentGrid *m_commentGrid = nullptr;
     TAboutDlg *m_about = nullptr;
 
     QWidget *m_client = nullptr;
@@ -79,7 +89,5 @@ private:
     QActionGroup *m_portGroup = nullptr;
 
     int m_selectedPort = 1;
-    quint8 m_commentOn = 0;
-    quint8 m_commentEdit = 0;
     int m_busMode = 0;
 };

@@ -251,20 +251,22 @@ private slots:
         QVERIFY(!form.findChild<QWidget *>("Panel1")->isHidden());
     }
 
-    void nonNumericFirstAddressInBitModeGoesToTheStatusBar()
+    void nonNumericFirstAddressInBitModeIsReportedAndTheDisplayRecovers()
     {
         TForm1 form(options());
         FakePort port;
         form.context().port = &port;
-        receive(form, port, Frames::displayFrame('r', 0x70, '1', "A B", "0000"));
-        const QByteArray bit = Frames::displayFrame('t', 0x71, '2', "005", "1234");
-        const QByteArray next = Frames::displayFrame('r', 0x70, '1', "000", "0000");
-        port.feed(bit + next);
-        form.displayLines().RecPkt(nullptr, int(bit.size() + next.size()));
+        // The unit's ID list leaves a blank address; then the user switches to bit mode.
+        receive(form, port, Frames::displayFrame('r', 0x74, '4', "   ", "    "));
+        receive(form, port, Frames::displayFrame('v', 0x74, '1', "005", "1234"));
         QCOMPARE(form.context().statusBar->currentMessage(),
-                 QStringLiteral("'A B' は整数ではありません"));
-        QCOMPARE(text(form, "IO2"), QString("--")); // the failed frame's line is not updated
-        QCOMPARE(port.incoming, next);              // the rest waits for the next event
+                 QStringLiteral("'   ' は整数ではありません"));
+        QCOMPARE(text(form, "BitAddrTxt"), QString());
+        QCOMPARE(text(form, "Addr1"), QString("005"));
+        QCOMPARE(text(form, "Data1"), QString("1234"));
+        // The next bit-mode frame finds a number and shows its range.
+        receive(form, port, Frames::displayFrame('v', 0x74, '1', "070", "0000"));
+        QCOMPARE(text(form, "BitAddrTxt"), QStringLiteral("0 ～ 63"));
     }
 
     void badFrameEndsTheEventAndBlinksOnce()

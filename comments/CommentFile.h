@@ -1,0 +1,57 @@
+#pragma once
+
+#include "comments/CommentTables.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One data row of the comment grid as the file and the tables see it.
+struct CommentRow {
+    QString type;
+    QString number;
+    QString comment;
+};
+
+// The comment file: Shift-JIS text, one line "Type,Number,Comment" per grid row, no header.
+// Pure functions, no window; every failure is an exception from platform/Exceptions.h.
+//
+// Reading follows the comma-text rule the program has always used, so files written by hand or
+// by older versions load as they did. Writing quotes a field only when it would not read back as
+// itself, so files whose comments hold no blank, comma or leading quote are written byte for byte
+// as before, and any other comment survives a save and a load.
+class CommentFile
+{
+public:
+    // Splits one line's bytes into fields by the comma-text rule: blanks (codes 1..32) around
+    // fields and a comma between them are separators; a field starting with a double quote runs
+    // to the next lone quote ("" inside stands for one quote), or to the end when it is never
+    // closed. Shift-JIS double-byte characters are stepped over whole. A NUL byte ends the text.
+    static QList<QByteArray> splitCommaText(const QByteArray &text);
+
+    // The whole file's bytes to grid rows. Each row lists the cells from column 0 on: cell 0 is
+    // always empty (it stands for the row number column), then Type, Number, Comment and any
+    // extra fields. Lines end in CR LF, CR or LF; blank lines and leading blanks are passed
+    // over; Ctrl-Z ends the file.
+    static QList<QStringList> parse(const QByteArray &bytes);
+
+    // One field as it is written: bare when it reads back as itself, otherwise in double quotes
+    // with inner quotes doubled.
+    static QByteArray encodeField(const QString &field);
+
+    // The file's bytes for the rows: one line per row, CR LF after every line; no rows, no bytes.
+    static QByteArray format(const QList<CommentRow> &rows);
+
+    // Reads the file whole. Throws EFOpenError when it cannot be opened or read.
+    static QByteArray read(const QString &path);
+
+    // Writes a temporary file beside path and renames it over path, so a failed write leaves the
+    // old file whole. Throws EFCreateError "ファイル <path> を作成できません".
+    static void write(const QString &path, const QByteArray &bytes);
+
+    // Compiles rows into tables. Every Number is read first, so a Number that is not an integer
+    // throws EConvertError before tables is touched. Rows of another type (case matters) or a
+    // number outside the table are ignored; the last row naming an entry wins.
+    static void compile(const QList<CommentRow> &rows, CommentTables &tables);
+};

@@ -1,0 +1,438 @@
+#include "comments/CommentGrid.h"
+#include "platform/Exceptions.h"
+#include "platform/SjisText.h"
+#include "ui/FormContext.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// A form as the window builds it: client area, display line 1's kind text, the File menu items.
+struct GridFixture {
+    QWidget form;
+    QWidget *client = new QWidget(&form);
+    QLabel *io1 = new QLabel(QStringLiteral("--"), client);
+    FormContext ctx;
+    int refreshes = 0;
+    QStringList messages;
+    QString nextFileName;
+    std::unique_ptr<CommentGrid> grid;
+
+    GridFixture()
+    {
+        io1->setObjectName(QStringLiteral("IO1"));
+        for (const char *name : {"New1", "Open1", "Save1", "SaveAs1"})
+            (new QAction(&form))->setObjectName(QLatin1String(name));
+        ctx.form = &form;
+        ctx.client = client;
+        grid = std::make_unique<CommentGrid>(ctx, [this] { ++refreshes; });
+        grid->setMessageBox([this](const QString &text, const QString &caption) {
+            messages.append(caption + QLatin1Char(':') + text);
+        });
+        grid->setFileNamePrompt([this](QFileDialog &) { return nextFileName; });
+    }
+    QAction *action(const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
+
+    // Data rows as "Type|Number|Comment", checking that column 0 numbers them 1, 2, 3 ...
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 1; r < grid->rowCount(); ++r) {
+            if (grid->cell(0, r) != QString::number(r))
+                out.append(QStringLiteral("bad row number %1").arg(grid->cell(0, r)));
+            out.append(grid->cell(1, r) + '|' + grid->cell(2, r) + '|' + grid->cell(3, r));
+        }
+        return out;
+    }
+    void setRows(const QStringList &rows)
+    {
+        grid->New1Click();
+        while (grid->rowCount() > 1)
+            grid->N7Click();
+        for (const QString &row : rows) {
+            grid->N8Click();
+            const QStringList cells = row.split('|');
+            for (int c = 0; c < 3; ++c)
+                grid->setCell(c + 1, grid->rowCount() - 1, cells.value(c));
+        }
+    }
+};
+
+class tst_CommentGrid : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+
+    QString file(const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("c%1.csv").arg(++m_files));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write test file");
+        f.write(bytes);
+        return path;
+    }
+    static QByteArray readAll(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void startsWithHeadersAndOneEmptyRow()
+    {
+        GridFixture f;
+        QCOMPARE(f.grid->rowCount(), 2);
+        QCOMPARE(f.grid->colCount(), 4);
+        const QStringList headers{"No", "Type", "番号", "コメント"};
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(f.grid->cell(c, 0), headers.at(c));
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(f.grid->cell(c, 1), QString());
+        QVERIFY(f.action("New1")->isEnabled());
+        QVERIFY(f.action("Open1")->isEnabled());
+        QVERIFY(!f.action("Save1")->isEnabled());
+        QVERIFY(!f.action("SaveAs1")->isEnabled());
+        QTableWidget *table = f.client->findChild<QTableWidget *>("StringGrid1");
+        QCOMPARE(table, f.grid->grid());
+        QCOMPARE(table->geometry(), QRect(688, 40, 217, 617));
+        QCOMPARE(table->verticalHeader()->width(), 30);
+        QCOMPARE(table->columnWidth(0), 30);
+        QCOMPARE(table->columnWidth(1), 30);
+        QCOMPARE(table->columnWidth(2), 100);
+        QCOMPARE(table->rowHeight(0), 16);
+        QCOMPARE(f.client->findChild<QPushButton *>("btnEditDone")->pos(), QPoint(800, 0));
+    }
+
+    void openLoadsRowsTablesAndMenuState_data()
+    {
+        QTest::addColumn<QString>("io1");
+        QTest::addColumn<int>("refreshes");
+        QTest::newRow("no display line yet") << "--" << 0;
+        QTest::newRow("line 1 shows IN") << "IN" << 1;
+    }
+    void openLoadsRowsTablesAndMenuState()
+    {
+        QFETCH(QString, io1);
+        QFETCH(int, refreshes);
+        GridFixture f;
+        f.io1->setText(io1);
+        f.nextFileName =
+            file(toSjis(QStringLiteral("BI,5,ポンプ 運転\r\n\r\nWO,80,\"弁, 開\"\r\nbo,3,x\r\n")));
+        QFileDialog *seen = nullptr;
+        f.grid->setFileNamePrompt([&](QFileDialog &d) {
+            seen = &d;
+            return f.nextFileName;
+        });
+
+        f.action("Open1")->trigger();
+
+        QVERIFY(seen);
+        QCOMPARE(seen->objectName(), QString("OpenDialog1"));
+        QCOMPARE(seen->defaultSuffix(), QString("cmt"));
+        QCOMPARE(seen->nameFilters(), (QStringList{"CSVファイル (*.csv)", "すべてのファイル (*)"}));
+        QCOMPARE(f.rows(), (QStringList{QStringLiteral("BI|5|ポンプ"),
+                                        QStringLiteral("WO|80|弁, 開"), "bo|3|x"}));
+        // The blank split the first comment: its second word stands in a fifth column.
+        QCOMPARE(f.grid->colCount(), 5);
+        QCOMPARE(f.grid->cell(4, 1), QStringLiteral("運転"));
+        QCOMPARE(f.grid->cell(4, 2), QString());
+        QCOMPARE(f.ctx.comments.CommentBI[5], QStringLiteral("ポンプ"));
+        QCOMPARE(f.ctx.comments.CommentWO[80], QStringLiteral("弁, 開"));
+        QCOMPARE(f.ctx.comments.CommentBO[3], QString());
+        QCOMPARE(f.grid->CommentFileName(), f.nextFileName);
+        QVERIFY(f.action("Save1")->isEnabled());
+        QVERIFY(f.action("SaveAs1")->isEnabled());
+        QCOMPARE(f.refreshes, refreshes);
+    }
+
+    void cancelledOpenChangesNothing()
+    {
+        GridFixture f;
+        f.grid->New1Click();
+        f.grid->Open1Click();
+        QCOMPARE(f.rows().size(), 4);
+        QVERIFY(!f.action("Save1")->isEnabled());
+    }
+
+    void commandLineFileLoadsWithoutRefreshing()
+    {
+        GridFixture f;
+        f.io1->setText("IN");
+        f.grid->loadCommandLineFile({});
+        QVERIFY(!f.action("Save1")->isEnabled());
+        const QString path = file("BI,1,a\r\n");
+        f.grid->loadCommandLineFile({path, "ignored"});
+        QCOMPARE(f.rows(), QStringList{"BI|1|a"});
+        QCOMPARE(f.ctx.comments.CommentBI[1], QString("a"));
+        QVERIFY(f.action("Save1")->isEnabled());
+        QCOMPARE(f.refreshes, 0);
+    }
+
+    void loadWithBadNumberKeepsTheTables()
+    {
+        GridFixture f;
+        f.io1->setText("IN");
+        f.grid->LoadCommentFile(file("BI,5,old\r\n"));
+        QCOMPARE(f.refreshes, 1);
+        try {
+            f.grid->LoadCommentFile(file("BI,6,new\r\nBI,x7,bad\r\n"));
+            QFAIL("no conversion error");
+        } catch (const EConvertError &e) {
+            QCOMPARE(e.message(), QStringLiteral("'x7' は整数ではありません"));
+        }
+        QCOMPARE(f.ctx.comments.CommentBI[5], QString("old"));
+        QCOMPARE(f.ctx.comments.CommentBI[6], QString());
+        QCOMPARE(f.refreshes, 1);
+        // The rows are there to be corrected and applied.
+        QCOMPARE(f.rows(), (QStringList{"BI|6|new", "BI|x7|bad"}));
+        f.grid->setCell(2, 2, "7");
+        f.grid->btnEditDoneClick();
+        QCOMPARE(f.ctx.comments.CommentBI[7], QString("bad"));
+        QCOMPARE(f.ctx.comments.CommentBI[5], QString());
+    }
+
+    void missingFileStopsTheLoad()
+    {
+        GridFixture f;
+        f.grid->New1Click();
+        const QString path = m_dir.filePath("missing.csv");
+        try {
+            f.grid->LoadCommentFile(path);
+            QFAIL("no error");
+        } catch (const EFOpenError &e) {
+            QCOMPARE(e.message(), QStringLiteral("ファイルが見つかりません"));
+        }
+        QCOMPARE(f.grid->rowCount(), 2);
+        QCOMPARE(f.grid->CommentFileName(), path);
+        QVERIFY(!f.action("Save1")->isEnabled());
+    }
+
+    void emptyFileGivesAnEmptyGrid()
+    {
+        GridFixture f;
+        f.grid->LoadCommentFile(file("BI,1,a\r\n"));
+        f.grid->LoadCommentFile(file("\r\n  \r\n"));
+        QCOMPARE(f.grid->rowCount(), 1);
+        QCOMPARE(f.ctx.comments.CommentBI[1], QString());
+    }
+
+    void newThenSaveAsWritesAndReadsBack()
+    {
+        GridFixture f;
+        f.grid->New1Click();
+        QVERIFY(f.action("SaveAs1")->isEnabled());
+        QVERIFY(!f.action("Save1")->isEnabled());
+        f.grid->setCell(3, 2, QStringLiteral("非常停止, 押下中"));
+        f.nextFileName = m_dir.filePath("new.csv");
+        QFileDialog *seen = nullptr;
+        f.grid->setFileNamePrompt([&](QFileDialog &d) {
+            seen = &d;
+            return f.nextFileName;
+        });
+        f.action("SaveAs1")->trigger();
+
+        QCOMPARE(seen->objectName(), QString("SaveDialog1"));
+        QCOMPARE(seen->defaultSuffix(), QString("csv"));
+        QCOMPARE(seen->acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(!seen->testOption(QFileDialog::DontConfirmOverwrite));
+        QCOMPARE(readAll(f.nextFileName),
+                 toSjis(QStringLiteral("BI,0,\" \"\r\nBO,0,\"非常停止, 押下中\"\r\nWI,0,\" \"\r\n"
+                                       "WO,0,\" \"\r\n")));
+        QVERIFY(f.action("Save1")->isEnabled());
+        QCOMPARE(f.grid->CommentFileName(), f.nextFileName);
+
+        const QStringList before = f.rows();
+        f.grid->LoadCommentFile(f.nextFileName);
+        QCOMPARE(f.rows(), before);
+        QCOMPARE(f.grid->colCount(), 4);
+
+        f.grid->setCell(3, 1, "edited");
+        f.action("Save1")->trigger();
+        QVERIFY(readAll(f.nextFileName).startsWith("BI,0,edited\r\nBO,0,"));
+    }
+
+    void failedSaveAsKeepsSaveDisabled()
+    {
+        GridFixture f;
+        f.grid->New1Click();
+        f.nextFileName = m_dir.filePath("nofolder/x.csv");
+        try {
+            f.grid->SaveAs1Click();
+            QFAIL("no error");
+        } catch (const EFCreateError &e) {
+            QCOMPARE(e.message(),
+                     QStringLiteral("ファイル %1 を作成できません").arg(f.nextFileName));
+        }
+        QCOMPARE(f.grid->CommentFileName(), f.nextFileName);
+        QVERIFY(!f.action("Save1")->isEnabled());
+    }
+
+    void rowCommands_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("expected");
+
+        const QStringList two{"BI|1|a", "WI|16|c"};
+        QTest::newRow("add copies the last row")
+            << two << 1 << "N8" << QStringList{"BI|1|a", "WI|16|c", "WI|16|c"};
+        QTest::newRow("insert at the last row numbers the copy one higher")
+            << two << 2 << "N6" << QStringList{"BI|1|a", "WI|16|c", "WI|17|c"};
+        QTest::newRow("insert leaves the rows below alone")
+            << two << 1 << "N6" << QStringList{"BI|1|a", "BI|2|a", "WI|16|c"};
+        QTest::newRow("delete the first row") << two << 1 << "N7" << QStringList{"WI|16|c"};
+        QTest::newRow("delete the last row") << two << 2 << "N7" << QStringList{"BI|1|a"};
+        QTest::newRow("delete the only row") << QStringList{"BI|1|a"} << 1 << "N7" << QStringList{};
+        QTest::newRow("add to an empty grid gives an empty row")
+            << QStringList{} << 0 << "N8" << QStringList{"||"};
+        QTest::newRow("insert into an empty grid does nothing")
+            << QStringList{} << 0 << "N6" << QStringList{};
+        QTest::newRow("delete from an empty grid does nothing")
+            << QStringList{} << 0 << "N7" << QStringList{};
+    }
+    void rowCommands()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(int, selected);
+        QFETCH(QString, command);
+        QFETCH(QStringList, expected);
+        GridFixture f;
+        f.setRows(rows);
+        QCOMPARE(f.rows(), rows);
+        if (selected > 0)
+            f.grid->grid()->setCurrentCell(selected - 1, 2);
+        f.client->findChild<QAction *>(command)->trigger();
+        QCOMPARE(f.rows(), expected);
+    }
+
+    void insertWithBadNumberMovesNothing()
+    {
+        GridFixture f;
+        f.setRows({"BI|1|a", "BI|x|b", "BO|3|c"});
+        f.grid->grid()->setCurrentCell(1, 0);
+        QVERIFY_THROWS_EXCEPTION(EConvertError, f.grid->N6Click());
+        QCOMPARE(f.rows(), (QStringList{"BI|1|a", "BI|x|b", "BO|3|c"}));
+    }
+
+    void deletingEverythingSavesAnEmptyFile()
+    {
+        GridFixture f;
+        f.setRows({"BI|1|a"});
+        f.grid->N7Click();
+        const QString path = m_dir.filePath("empty.csv");
+        f.grid->SaveCommentFile(path);
+        QCOMPARE(readAll(path), QByteArray());
+    }
+
+    void popupShortcutsAndKeysOnTheGrid()
+    {
+        GridFixture f;
+        QCOMPARE(f.client->findChild<QAction *>("N6")->shortcut(), QKeySequence(Qt::Key_Insert));
+        QCOMPARE(f.client->findChild<QAction *>("N7")->shortcut(), QKeySequence(Qt::Key_Delete));
+        QVERIFY(f.client->findChild<QAction *>("N8")->shortcut().isEmpty());
+
+        // The main menu has its own Del (the CLR key); in the grid Del deletes a row instead.
+        auto *clr = new QAction(&f.form);
+        clr->setShortcut(QKeySequence(Qt::Key_Delete));
+        f.form.addAction(clr);
+        QSignalSpy clrSpy(clr, &QAction::triggered);
+        f.form.resize(920, 700);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        f.setRows({"BI|1|a", "BI|2|b", "BI|3|c"});
+        f.grid->grid()->setFocus();
+        f.grid->grid()->setCurrentCell(0, 2);
+        QTest::keyClick(f.grid->grid(), Qt::Key_Delete);
+        QCOMPARE(f.rows(), (QStringList{"BI|2|b", "BI|3|c"}));
+        QTest::keyClick(f.grid->grid(), Qt::Key_Insert);
+        QCOMPARE(f.rows(), (QStringList{"BI|2|b", "BI|3|b", "BI|3|c"}));
+        QCOMPARE(clrSpy.count(), 0);
+    }
+
+    void applyEdits_data()
+    {
+        QTest::addColumn<QString>("firstType");
+        QTest::addColumn<QString>("io1");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("empty first type") << ""
+                                          << "IN" << false;
+        QTest::newRow("empty display line") << "BI"
+                                            << "" << false;
+        QTest::newRow("display line starting with a blank") << "BI"
+                                                            << " IN" << false;
+        QTest::newRow("no frame yet") << "BI"
+                                      << "--" << true;
+        QTest::newRow("line of kind OUT") << "BI"
+                                          << "OUT" << true;
+    }
+    void applyEdits()
+    {
+        QFETCH(QString, firstType);
+        QFETCH(QString, io1);
+        QFETCH(bool, applied);
+        GridFixture f;
+        f.setRows({firstType + "|4|first", "BO|9|second"});
+        f.io1->setText(io1);
+        f.client->findChild<QPushButton *>("btnEditDone")->click();
+        QCOMPARE(f.ctx.comments.CommentBO[9], applied ? QString("second") : QString());
+        QCOMPARE(f.refreshes, applied ? 1 : 0);
+        QCOMPARE(f.messages,
+                 applied ? QStringList{} : QStringList{"エラー:コメントがセットされていません"});
+    }
+
+    void applyWithBadNumberChangesNothing()
+    {
+        GridFixture f;
+        f.io1->setText("IN");
+        f.setRows({"BI|1|a"});
+        f.grid->btnEditDoneClick();
+        f.setRows({"BI|2|b", "BO||c"});
+        QVERIFY_THROWS_EXCEPTION(EConvertError, f.grid->btnEditDoneClick());
+        QCOMPARE(f.ctx.comments.CommentBI[1], QString("a"));
+        QCOMPARE(f.ctx.comments.CommentBI[2], QString());
+        QCOMPARE(f.refreshes, 1);
+    }
+
+    void typingEditsOnlyNumberAndComment_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("type column") << 1 << "BI|5|a";
+        QTest::newRow("number column") << 2 << "BI|7|a";
+        QTest::newRow("comment column") << 3 << "BI|5|7";
+    }
+    void typingEditsOnlyNumberAndComment()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, expected);
+        GridFixture f;
+        f.form.resize(920, 700);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        f.setRows({"BI|5|a"});
+        f.form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.form));
+        f.grid->grid()->setFocus();
+        f.grid->grid()->setCurrentCell(0, column - 1);
+        QTest::keyClick(f.grid->grid(), '7');
+        if (QWidget *editor = QApplication::focusWidget(); editor && editor != f.grid->grid())
+            QTest::keyClick(editor, Qt::Key_Return);
+        // The editor hands its text over after the key has been handled.
+        QTRY_COMPARE(f.rows(), QStringList{expected});
+    }
+};
+
+QTEST_MAIN(tst_CommentGrid)
+#include "tst_commentgrid.moc"

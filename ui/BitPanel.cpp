@@ -1,0 +1,401 @@
+#include "ui/BitPanel.h"
+
+#include "platform/Exceptions.h"
+#include "platform/ImageBox.h"
+#include "ui/FormContext.h"
+
+#include <QAbstractButton>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace
+{
+
+// ControlTable slots of the elements the panel reads and writes.
+constexpr int kSlotIO = 4;
+constexpr int kSlotAddr = 8;
+constexpr int kSlotData = 12;
+constexpr int kSlotImage = 32;
+constexpr int kSlotLabel = 160;
+constexpr int kSlotCmntEdit = 176;
+constexpr int kSlotLab = 240;
+
+constexpr int kLampCount = 64;
+constexpr int kCommentLampOffset = 64;
+constexpr int kLabelTop = 32;
+constexpr QSize kLabelSize{14, 14};
+
+// How often the lamp-click wait wakes to look at its time limit when no event arrives.
+constexpr std::chrono::milliseconds kWaitTick{10};
+
+// The bit cursor: an outline that inverts what lies beneath it, so that it shows on a lit lamp,
+// a dark lamp and the black frame alike, and the lamp inside stays visible. Child widgets paint
+// into the window's one backing store after the lamps beneath them, so a raster operation here
+// works on the lamps' pixels already drawn there.
+class CursorMark : public QWidget
+{
+public:
+    explicit CursorMark(QWidget *parent) : QWidget(parent) {}
+
+    std::function<void()> onContextMenu;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        // Not-xor with a black pen: ~(0 ^ d) = ~d, the inverse of what is beneath.
+        p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(0, 0, width() - 1, height() - 1);
+    }
+
+    void contextMenuEvent(QContextMenuEvent *event) override
+    {
+        event->accept();
+        if (onContextMenu)
+            onContextMenu();
+    }
+};
+
+// The rounded frame around the lamps, a black ground for the lamp pictures.
+class ShapeFrame : public QWidget
+{
+public:
+    explicit ShapeFrame(QWidget *parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 1));
+        p.setBrush(Qt::black);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    }
+};
+
+QString textOf(const QWidget *w)
+{
+    if (auto *label = qobject_cast<const QLabel *>(w))
+        return label->text();
+    if (auto *edit = qobject_cast<const QLineEdit *>(w))
+        return edit->text();
+    return QString();
+}
+
+void setTextOf(QWidget *w, const QString &text)
+{
+    if (auto *label = qobject_cast<QLabel *>(w))
+        label->setText(text);
+    else if (auto *edit = qobject_cast<QLineEdit *>(w))
+        edit->setText(text);
+}
+
+// A comment table entry; an index outside the table (a word address in bit mode reaches past
+// the bit tables) gives no comment.
+template <std::size_t N> QString commentAt(const std::array<QString, N> &table, qint64 index)
+{
+    return index >= 0 && index < qint64(N) ? CommentTables::at(table, int(index)) : QString();
+}
+
+} // namespace
+
+BitPanel::BitPanel(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
+{
+    build();
+    LayoutBitOrder(m_ctx.BitOrder);
+    connectLamps();
+    if (auto *lsb = m_ctx.element<QAbstractButton>(QStringLiteral("btnLSB")))
+        connect(lsb, &QAbstractButton::clicked, this, &BitPanel::btnLSBClick);
+}
+
+QPixmap BitPanel::lampPicture(const QColor &colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::black);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    return pixmap;
+}
+
+void BitPanel::build()
+{
+    QWidget *client = m_ctx.client;
+    if (!client)
+        return;
+
+    auto *shape = new ShapeFrame(client);
+    shape->setObjectName(QStringLiteral("Shape1"));
+    shape->setGeometry(136, 48, 281, 105);
+
+    for (int i = 0; i < 16; ++i) {
+        auto *label = new QLabel(QString::number(i), client);
+        label->setObjectName(QStringLiteral("Label%1").arg(i + 2));
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setGeometry(QRect(QPoint(ColLeft[i], kLabelTop), kLabelSize));
+    }
+
+    for (int k = 0; k < kLampCount; ++k) {
+        auto *lamp = new ImageBox(client);
+        lamp->setObjectName(QStringLiteral("Image%1").arg(k));
+        lamp->setLampNumber(k);
+        lamp->setGeometry(QRect(QPoint(ColLeft[15 - k % 16], RowTop[k / 16]), kLampSize));
+    }
+
+    auto *cursor = new CursorMark(client);
+    cursor->setObjectName(QStringLiteral("BitCursor"));
+    cursor->setGeometry(QRect(QPoint(ColLeft[0], RowTop[0]), kLampSize));
+    cursor->onContextMenu = [this] { BitCursorClick(); };
+    cursor->hide();
+    cursor->raise();
+    m_cursor = cursor;
+
+    auto *help = new QLabel(QStringLiteral("左クリックで移動・右クリックでON/OFF"), client);
+    help->setObjectName(QStringLiteral("BitModeHelp"));
+    help->move(184, 154);
+    help->adjustSize();
+    help->hide();
+
+    const QPixmap green = lampPicture(QColor(0, 255, 0));
+    const std::array<std::pair<const char *, QPixmap>, 6> pictures{{
+        {"GrnLED", green},
+        {"DarkGrnLED", lampPicture(QColor(0, 128, 0))},
+        {"RedLED", lampPicture(QColor(255, 0, 0))},
+        {"DarkRedLED", lampPicture(QColor(128, 0, 0))},
+        // Until a line of kind IN or OUT is drawn, on and off look alike.
+        {"OnLed", green},
+        {"OffLed", green},
+    }};
+    for (const auto &[name, picture] : pictures) {
+        auto *holder = new ImageBox(client);
+        holder->setObjectName(QLatin1String(name));
+        holder->setGeometry(QRect(QPoint(0, 0), picture.size()));
+        holder->setPicture(picture);
+        holder->hide();
+    }
+}
+
+QWidget *BitPanel::slot(int index, const QString &name) const
+{
+    if (index >= 0 && index < m_ctx.ControlTable.size() && m_ctx.ControlTable.at(index))
+        return m_ctx.ControlTable.at(index);
+    return m_ctx.element<QWidget>(name);
+}
+
+QString BitPanel::lineText(int slotBase, const char *prefix, int line) const
+{
+    return textOf(slot(slotBase + line, QLatin1String(prefix) + QString::number(line + 1)));
+}
+
+void BitPanel::LayoutBitOrder(const QString &order)
+{
+    if (m_ctx.BitOrder != QLatin1String("R") && m_ctx.BitOrder != QLatin1String("L"))
+        m_ctx.BitOrder = QStringLiteral("R");
+    const bool bit0Left = order == QLatin1String("L");
+    for (int i = 0; i < 16; ++i) {
+        if (QWidget *label = slot(kSlotLabel + i, QStringLiteral("Label%1").arg(i + 2)))
+            label->move(bit0Left ? ColLeft[15 - i] : ColLeft[i], label->y());
+        // Lamp i of a row shows bit 15 - i of that row.
+        const int lampLeft = bit0Left ? ColLeft[i] : ColLeft[15 - i];
+        for (int row = 0; row < 4; ++row) {
+            const int k = i + 16 * row;
+            if (QWidget *lamp = slot(kSlotImage + k, QStringLiteral("Image%1").arg(k)))
+                lamp->move(lampLeft, lamp->y());
+        }
+    }
+}
+
+void BitPanel::btnLSBClick()
+{
+    m_ctx.BitOrder =
+        m_ctx.BitOrder == QLatin1String("L") ? QStringLiteral("R") : QStringLiteral("L");
+    LayoutBitOrder(m_ctx.BitOrder);
+}
+
+void BitPanel::PlaceBitCursor(const QString &addr)
+{
+    const int a = StrToIntDef(addr, -1);
+    if (a < 0 || !m_cursor)
+        return;
+    const int bit = a % 16;
+    const int left = m_ctx.BitOrder == QLatin1String("L") ? ColLeft[15 - bit] : ColLeft[bit];
+    m_cursor->move(left, RowTop[(a % 64) / 16]);
+}
+
+void BitPanel::bitLEDClick(ImageBox *lamp)
+{
+    if (lamp)
+        MoveCursorToLamp(lamp->lampNumber());
+}
+
+void BitPanel::MoveCursorToLamp(int lampNumber)
+{
+    if (!m_ctx.DebugMode || !m_ctx.BitMode)
+        return;
+    // A click while the unit is still stepping towards an earlier one would interleave two
+    // key series and leave the cursor somewhere neither click meant.
+    if (m_moving || lampNumber < 0 || lampNumber >= kLampCount)
+        return;
+    const int a = StrToIntDef(lineText(kSlotAddr, "Addr", 0), -1);
+    if (a < 0)
+        return;
+
+    const int target = LampBit(lampNumber);
+    const int targetRow = target / 16;
+    const int targetCol = target % 16;
+    const int row = (a % 64) / 16;
+    const int col = (a % 64) % 16;
+
+    // The unit moves its cursor only by its arrows: rows first, then bits within the row.
+    std::vector<QByteArray> presses;
+    presses.insert(presses.end(), std::abs(targetRow - row),
+                   targetRow > row ? QByteArray("27") : QByteArray("22"));
+    presses.insert(presses.end(), std::abs(targetCol - col),
+                   targetCol > col ? QByteArray("24") : QByteArray("25"));
+
+    m_moving = true;
+    const QPointer<BitPanel> self(this);
+    const auto done = qScopeGuard([self] {
+        if (self)
+            self->m_moving = false;
+    });
+    for (const QByteArray &code : presses) {
+        const WaitResult result = pressAndWait(code);
+        if (!self || result == WaitResult::Gone)
+            return;
+        if (result != WaitResult::Changed) {
+            if (m_ctx.statusBar)
+                m_ctx.statusBar->showMessage(noAnswerMessage());
+            return;
+        }
+    }
+}
+
+BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
+{
+    const QPointer<QWidget> addr1 = slot(kSlotAddr, QStringLiteral("Addr1"));
+    if (!addr1)
+        return WaitResult::Gone;
+    const QString before = textOf(addr1);
+    m_ctx.SendKey(code);
+
+    const QDeadlineTimer deadline(kAnswerTimeout);
+    QTimer tick;
+    tick.start(kWaitTick);
+    for (;;) {
+        if (!addr1)
+            return WaitResult::Gone;
+        if (textOf(addr1) != before)
+            return WaitResult::Changed;
+        if (!m_ctx.port || !m_ctx.port->isOpen())
+            return WaitResult::PortClosed;
+        if (deadline.hasExpired())
+            return WaitResult::TimedOut;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void BitPanel::BitCursorClick()
+{
+    m_ctx.SendKey("30");
+}
+
+QString BitPanel::noAnswerMessage()
+{
+    return QStringLiteral("モニターユニットが応答しません");
+}
+
+void BitPanel::ShowCommentLine(int line)
+{
+    if (line < 0 || line > 3)
+        return;
+
+    for (int m = 0; m < 16; ++m) {
+        const int k = 16 * line + m;
+        auto *lamp =
+            qobject_cast<ImageBox *>(slot(kSlotImage + k, QStringLiteral("Image%1").arg(k)));
+        const int copy = kCommentLampOffset + k;
+        auto *mirror =
+            qobject_cast<ImageBox *>(slot(kSlotImage + copy, QStringLiteral("Image%1").arg(copy)));
+        if (lamp && mirror)
+            mirror->setPicture(lamp->picture());
+    }
+
+    const QString addr = lineText(kSlotAddr, "Addr", line);
+    const QString data = lineText(kSlotData, "Data", line);
+    const QString kind = lineText(kSlotIO, "IO", line);
+    const bool wordAddr = addr.startsWith(QLatin1Char('W'));
+
+    // 64-bit arithmetic: the address text is the unit's, and a long number must not overflow
+    // into a valid-looking index.
+    qint64 base = 0;
+    if (addr.size() >= 3 && addr.at(2) == QLatin1Char(' '))
+        base = 0;
+    else if (data.startsWith(QLatin1Char('R')))
+        base = 0;
+    else if (wordAddr)
+        base = 16 * qint64(StrToIntDef(addr.mid(1, 2), 0));
+    else {
+        base = StrToIntDef(addr, 0);
+        if (m_ctx.BitMode)
+            base = 64 * (base / 64);
+    }
+
+    const bool in = kind == QLatin1String("IN");
+    const bool out = kind == QLatin1String("OUT");
+    const CommentTables &c = m_ctx.comments;
+    for (int m = 0; m < 16; ++m) {
+        const int n = 16 * line + m;
+        QString label;
+        QString comment;
+        if (m_ctx.BitMode) {
+            const qint64 bit = base + 16 * line + m;
+            label = QString::number(bit);
+            comment = in    ? commentAt(c.CommentBI, bit)
+                      : out ? commentAt(c.CommentBO, bit)
+                            : QString();
+        } else if (wordAddr) {
+            label = QStringLiteral("%1-%2").arg(base / 16).arg(m);
+            comment = in    ? commentAt(c.CommentWI, base + m)
+                      : out ? commentAt(c.CommentWO, base + m)
+                            : QString();
+        } else {
+            label = QString::number(base + m);
+            comment = in    ? commentAt(c.CommentBI, base + m)
+                      : out ? commentAt(c.CommentBO, base + m)
+                            : QString();
+        }
+        setTextOf(slot(kSlotLab + n, QStringLiteral("Lab%1").arg(n)), label);
+        setTextOf(slot(kSlotCmntEdit + n, QStringLiteral("CmntEdit%1").arg(n)), comment);
+    }
+}
+
+void BitPanel::connectLamps()
+{
+    for (int n = 0; n < 2 * kLampCount; ++n) {
+        auto *lamp =
+            qobject_cast<ImageBox *>(slot(kSlotImage + n, QStringLiteral("Image%1").arg(n)));
+        if (!lamp)
+            continue;
+        // A comment panel lamp copies main lamp n - 64, so a click on it means that lamp's bit.
+        if (n >= kCommentLampOffset)
+            lamp->setLampNumber(n - kCommentLampOffset);
+        disconnect(lamp, &ImageBox::clicked, this, nullptr);
+        connect(lamp, &ImageBox::clicked, this, [this, lamp] { bitLEDClick(lamp); });
+    }
+}

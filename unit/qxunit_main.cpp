@@ -1,0 +1,106 @@
+// qxunit: the simulated monitor unit on a pseudo-terminal.
+
+#include "platform/Exceptions.h"
+#include "unit/MonitorUnit.h"
+#include "unit/PtyUnit.h"
+#include "unit/Scenario.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+
+namespace
+{
+
+constexpr int kUsageError = 2;
+
+QString usage()
+{
+    return QStringLiteral(
+        "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
+        "       qxunit --print-scenario | --help\n"
+        "\n"
+        "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
+        "is the device path to connect to; the unit then runs until SIGINT or SIGTERM.\n"
+        "\n"
+        "  --link PATH       also make a symbolic link PATH to the device (removed at exit;\n"
+        "                    a stale link at PATH is replaced)\n"
+        "  --scenario FILE   the bus to simulate (default: the built-in scenario)\n"
+        "  --fast            send frames as fast as the line takes them, not at 9600 bit/s\n"
+        "  --refresh MS      resend the four display lines every MS milliseconds (default 200)\n"
+        "  --print-scenario  print the built-in scenario file and exit\n"
+        "  --help            print this text and exit\n"
+        "\n"
+        "Keys (key frame codes): 01 IN, 02 OUT, 03 ID, 04 ERR, 05 DATA, 06..21 hex 0..F,\n"
+        "22 UP, 23 ENABLE, 24 LEFT, 25 RIGHT, 26 MODE, 27 DOWN, 28 ENT, 29 CLR, 30 ON, ON INI.\n"
+        "Data mode: IN/OUT list bit rows (000..240) then words (Wnn); UP/DOWN move the cursor\n"
+        "line, LEFT/RIGHT page; DATA (debug state) edits the cursor row (IWT/OWT), hex keys type,\n"
+        "ENT stores, CLR abandons. ID shows the ID list: hex keys type a start address, ENT\n"
+        "shows the first ID at or above it, LEFT steps on, '****' ends the list. ERR lists the\n"
+        "erroneous IDs. Bit mode: LEFT one bit higher, RIGHT lower, DOWN 16 on, UP 16 back;\n"
+        "ON (debug state) toggles the bit under the cursor on the side last chosen with IN/OUT.\n"
+        "ENABLE switches debug/monitor, MODE bit/data, INI returns to IN, bit 000 and the\n"
+        "scenario's outputs.\n"
+        "\n");
+}
+
+void fail(const QString &message)
+{
+    std::fprintf(stderr, "qxunit: %s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    PtyUnit::Options options;
+    std::optional<QString> scenarioPath;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        const bool hasValue = i + 1 < args.size();
+        if (a == u"--help" || a == u"-h") {
+            std::fputs(qPrintable(usage() + Scenario::formatHelp()), stdout);
+            return 0;
+        } else if (a == u"--print-scenario") {
+            const QByteArray text = Scenario::builtInText();
+            std::fwrite(text.constData(), 1, text.size(), stdout);
+            return 0;
+        } else if (a == u"--fast") {
+            options.fast = true;
+        } else if (a == u"--link" && hasValue) {
+            options.linkPath = args.at(++i);
+        } else if (a == u"--scenario" && hasValue) {
+            scenarioPath = args.at(++i);
+        } else if (a == u"--refresh" && hasValue) {
+            bool ok = false;
+            const int ms = args.at(++i).toInt(&ok);
+            if (!ok || ms < 1 || ms > 60000) {
+                fail(QStringLiteral("--refresh takes milliseconds, 1 to 60000"));
+                return kUsageError;
+            }
+            options.refreshPeriod = std::chrono::milliseconds(ms);
+        } else {
+            fail(QStringLiteral("unknown option or missing value: %1 (see --help)").arg(a));
+            return kUsageError;
+        }
+    }
+
+    try {
+        MonitorUnit unit(scenarioPath ? Scenario::load(*scenarioPath) : Scenario::builtIn());
+        PtyUnit::installStopHandlers();
+        PtyUnit pty(unit, options);
+        pty.open();
+        std::printf("%s\n", qPrintable(pty.devicePath()));
+        std::fflush(stdout);
+        return pty.run();
+    } catch (const Exception &e) {
+        fail(e.message());
+        return kUsageError;
+    }
+}
