@@ -1,10 +1,10 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace
 {
@@ -180,12 +180,5 @@ bool ProfileFile::writeString(const QString &section, const QString &key, const 
     QByteArray data;
     for (const Line &line : lines)
         data += line.text + line.end;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(m_path, data);
 }

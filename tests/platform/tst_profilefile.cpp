@@ -2,9 +2,14 @@
 #include "platform/ProfileFile.h"
 #include "platform/SjisText.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 class tst_ProfileFile : public QObject
 {
@@ -97,23 +102,21 @@ private slots:
 
     void failedWriteLeavesOldFile()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("ro.ini");
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("[A]\r\nx=1\r\n");
-        }
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const QString path = write("[A]\r\nx=1\r\n");
         ProfileFile p(path);
-        const bool root = QFileInfo(dir.path()).isWritable();
-        if (!root)
-            QVERIFY(!p.writeString("A", "x", "2"));
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
-        if (root)
-            QSKIP("running as root: a read-only folder does not stop writes");
+        // A file size limit makes the write fail half-way, after bytes went out.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 16;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool written = p.writeString("A", "x", QString(200, QLatin1Char('y')));
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        QVERIFY(!written);
         QCOMPARE(read(path), QByteArray("[A]\r\nx=1\r\n"));
+        QCOMPARE(QFileInfo(path).dir().entryList(QDir::Files).filter(QFileInfo(path).fileName()),
+                 QStringList{QFileInfo(path).fileName()});
     }
 
     void strToIntFollowsTheConversionRule_data()
