@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -148,6 +149,12 @@ void BitPanel::build()
         label->setObjectName(QStringLiteral("Label%1").arg(i + 2));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setGeometry(QRect(QPoint(ColLeft[i], kLabelTop), kLabelSize));
+        // The fallback gothic fonts have wider digits than the design font: keep "15" inside
+        // its 14-pixel label so neighbouring numbers stay apart.
+        QFont narrow = label->font();
+        narrow.setPixelSize(10);
+        narrow.setStretch(QFont::SemiCondensed);
+        label->setFont(narrow);
     }
 
     for (int k = 0; k < kLampCount; ++k) {
