@@ -1,13 +1,17 @@
 #include "ui/TForm1.h"
 
+#include "comm/CommX.h"
 #include "comments/CommentGrid.h"
 #include "comments/CommentPanels.h"
 #include "platform/Exceptions.h"
 #include "platform/GuardedApplication.h"
 #include "platform/ProfileFile.h"
+#include "tools/ChannelMonitor.h"
+#include "tools/IdScan.h"
 #include "ui/BitPanel.h"
 #include "ui/DisplayLines.h"
 #include "ui/KeyPad.h"
+#include "ui/PortControl.h"
 #include "ui/TAboutDlg.h"
 
 #include <QActionGroup>
@@ -18,17 +22,13 @@
 #include <QMenuBar>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <cstdio>
 
 namespace
 {
 
 const QString kStartHint = QStringLiteral("最初にシリアルポートを指定してください");
-
-QString portTitle(int port)
-{
-    return QStringLiteral("QXモニター[COM%1]").arg(port);
-}
 
 } // namespace
 
@@ -48,7 +48,17 @@ TForm1::TForm1(const Options &options, QWidget *parent)
     m_ctx.outerSize = [this] { return outerSize(); };
     m_lines = std::make_unique<DisplayLines>(m_ctx);
 
+    m_commX1 = new TCommX(this);
+    m_commX1->setObjectName("CommX1");
+    m_commX1->setParityBit(cpbOdd);
+    m_commX1->setFlowCtrl(cfcNone);
+    m_ctx.port = m_commX1;
+
     buildClient();
+    m_portControl =
+        new PortControl(m_ctx, *m_commX1, *m_keyPad, *m_lines, *m_portGroup, m_settingsPath, this);
+    if (auto *portMenu = findChild<QMenu *>("P1"))
+        connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
     m_about = new TAboutDlg(this);
     FormCreate();
 }
@@ -130,21 +140,16 @@ void TForm1::FormCreate()
     const int top = ini.readInt("WINDOW", "Top", 50);
     const int left = ini.readInt("WINDOW", "Left", 10);
     move(left, top);
-    m_selectedPort = ini.readInt("COM", "Port", 1);
+    const int port = ini.readInt("COM", "Port", 1);
     m_ctx.BitOrder = ini.readString("BITORDER", "LSB", "R");
     // A hand-edited order other than "L" is taken, and later written back, as "R".
     if (m_ctx.BitOrder != QLatin1String("L"))
         m_ctx.BitOrder = QStringLiteral("R");
     m_commentPanels->setCommentOn(ini.readInt("QXMODE", "CommentOn", 0));
     m_commentPanels->setCommentEdit(ini.readInt("QXMODE", "CommentEdit", 0));
-    m_busMode = ini.readInt("QXMODE", "Mode", 0);
-    if (m_busMode != 0 && m_busMode != 1)
-        m_busMode = 0;
+    m_idScan->SetBusMode(ini.readInt("QXMODE", "Mode", 0));
 
-    const QString item = QStringLiteral("COM%1").arg(m_selectedPort, 2, 10, QLatin1Char('0')) + '1';
-    for (QAction *action : m_portGroup->actions())
-        action->setChecked(action->objectName() == item);
-    setWindowTitle(portTitle(m_selectedPort));
+    m_portControl->applySavedPort(port);
 
     m_statusBar->showMessage(kStartHint);
     m_lines->resetReceiver();
@@ -162,6 +167,11 @@ void TForm1::FormCreate()
     }
 
     m_lines->bindElements();
+    m_channels->fillLists();
+    m_idScan->setCurLineSource([this] { return m_lines->CurLine(); });
+    m_lines->UpdateChannelMonitor = [this](int line, const QString &data, const QString &addr) {
+        m_channels->UpdateChannelMonitor(line, data, addr);
+    };
     m_lines->PlaceBitCursor = [this](const QString &addr) { m_bitPanel->PlaceBitCursor(addr); };
     m_lines->ShowCommentLine = [this](int line) { m_bitPanel->ShowCommentLine(line); };
 }
@@ -197,15 +207,37 @@ void TForm1::fillControlTable()
     }
 }
 
+int TForm1::SelectedPort() const
+{
+    return m_portControl->SelectedPort();
+}
+
+bool TForm1::event(QEvent *event)
+{
+    if (event->type() != QEvent::StatusTip)
+        return QMainWindow::event(event);
+    const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+    if (!tip.isEmpty()) {
+        if (!m_showingTip)
+            m_coveredMessage = m_statusBar->currentMessage();
+        m_showingTip = true;
+        m_statusBar->showMessage(tip);
+    } else if (m_showingTip) {
+        m_showingTip = false;
+        m_statusBar->showMessage(m_coveredMessage);
+    }
+    return true;
+}
+
 void TForm1::SaveSettings()
 {
     ProfileFile ini(m_settingsPath);
     const QList<std::tuple<const char *, const char *, QString>> keys = {
         {"WINDOW", "Top", QString::number(pos().y())},
         {"WINDOW", "Left", QString::number(pos().x())},
-        {"COM", "Port", QString::number(m_selectedPort)},
+        {"COM", "Port", QString::number(SelectedPort())},
         {"BITORDER", "LSB", m_ctx.BitOrder},
-        {"QXMODE", "Mode", QString::number(m_busMode)},
+        {"QXMODE", "Mode", QString::number(m_idScan->BusMode())},
         {"QXMODE", "CommentOn", QString::number(m_commentPanels->CommentOn())},
         {"QXMODE", "CommentEdit", QString::number(m_commentPanels->CommentEdit())},
     };

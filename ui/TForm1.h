@@ -7,10 +7,14 @@
 #include <memory>
 
 class BitPanel;
+class ChannelMonitor;
+class IdScan;
 class CommentGrid;
 class CommentPanels;
 class DisplayLines;
 class KeyPad;
+class PortControl;
+class TCommX;
 class QAction;
 class QActionGroup;
 class QMenu;
@@ -47,10 +51,14 @@ public:
     BitPanel &bitPanel() { return *m_bitPanel; }
     CommentPanels &commentPanels() { return *m_commentPanels; }
     CommentGrid &commentGrid() { return *m_commentGrid; }
+    IdScan &idScan() { return *m_idScan; }
+    ChannelMonitor &channelMonitor() { return *m_channels; }
+    PortControl &portControl() { return *m_portControl; }
+    TCommX &CommX1() { return *m_commX1; }
     TAboutDlg *aboutBox() const { return m_about; }
     const QString &settingsPath() const { return m_settingsPath; }
 
-    int SelectedPort() const { return m_selectedPort; }
+    int SelectedPort() const;
 
     // Outer size in the design's Windows pixels (see setOuterSize).
     QSize outerSize() const;
@@ -62,6 +70,11 @@ public:
 
     static constexpr int kFrameWidth = 9;   // Windows frame: left and right borders
     static constexpr int kFrameHeight = 54; // caption, menu bar and bottom border
+
+protected:
+    // Status tips (the Port menu's devices) show in the window's own status bar, and the
+    // message they covered comes back when the pointer leaves.
+    bool event(QEvent *event) override;
 
 private:
     void FormCreate();
@@ -81,13 +94,16 @@ private:
     BitPanel *m_bitPanel = nullptr;
     CommentPanels *m_commentPanels = nullptr;
     CommentGrid *m_commentGrid = nullptr;
+    IdScan *m_idScan = nullptr;
+    ChannelMonitor *m_channels = nullptr;
+    TCommX *m_commX1 = nullptr;
+    PortControl *m_portControl = nullptr;
     TAboutDlg *m_about = nullptr;
 
     QWidget *m_client = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QTabWidget *m_pageControl = nullptr;
     QActionGroup *m_portGroup = nullptr;
-
-    int m_selectedPort = 1;
-    int m_busMode = 0;
+    QString m_coveredMessage;
+    bool m_showingTip = false;
 };

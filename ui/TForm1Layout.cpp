@@ -1,6 +1,8 @@
 // The main window's menus, tool strip and tab pages.
 #include "ui/TForm1.h"
 
+#include "tools/ChannelMonitor.h"
+#include "tools/IdScan.h"
 #include "ui/DisplayLines.h"
 
 #include <QActionGroup>
@@ -192,4 +194,6 @@ void TForm1::buildTabs()
     m_pageControl->addTab(sheet1, QStringLiteral("IDスキャン"));
     m_pageControl->addTab(sheet2, QStringLiteral("8CH展開モニター"));
     m_pageControl->setCurrentIndex(0);
+    m_idScan = new IdScan(m_ctx, sheet1);
+    m_channels = new ChannelMonitor(m_ctx, sheet2);
 }

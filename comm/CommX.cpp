@@ -1,0 +1,690 @@
+#include "comm/CommX.h"
+
+#include "comm/CommReceiveThread.h"
+#include "comm/CommSession.h"
+#include "comm/CommTransThread.h"
+#include "comm/PortResolver.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <optional>
+#include <thread>
+
+namespace
+{
+
+const char kAlreadyOpen[] = "ポートは、すでにオープンされています";
+const char kCannotOpen[] = "ポートをオープンできませんでした";
+const char kBufLen[] = "通信用ポートのバッファを準備できませんでした";
+const char kBitRate[] = "通信速度の設定でエラーが発生しました";
+const char kCharSize[] = "通信ビット数の設定でエラーが発生しました";
+const char kParity[] = "通信パリティチェックの設定でエラーが発生しました";
+const char kStopBit[] = "通信ストップビット数の設定でエラーが発生しました";
+const char kFlowCtrl[] = "通信フロー制御の設定で失敗しました";
+const char kXonChar[] = "Ｘｏｎ文字の設定でエラーが発生しました";
+const char kXoffChar[] = "Ｘｏｆｆ文字の設定でエラーが発生しました";
+const char kTransThread[] = "送信用スレッドを生成できませんでした";
+const char kReceiveThread[] = "受信用スレッドを生成できませんでした";
+
+constexpr std::chrono::milliseconds kOpenSettle{100};
+constexpr std::chrono::milliseconds kCloseSettle{100};
+constexpr std::chrono::milliseconds kCloseEnd{200};
+constexpr int kMaxChunksInFlight = 32;
+// A throttled Write is woken by each finished request; this only bounds a missed wake-up.
+constexpr std::chrono::milliseconds kThrottleRecheck{100};
+// PurgeTrans waits for the transmit thread to throw its queue away; it never takes longer than
+// one write wake-up, so this bound is only reached when the thread is gone.
+constexpr std::chrono::milliseconds kPurgeLimit{5000};
+constexpr std::chrono::milliseconds kPurgeStep{1};
+// How long the destructor waits for worker threads that are still finishing.
+constexpr std::chrono::milliseconds kThreadEndLimit{2000};
+// Received bytes kept for the reader: the driver queue of the original line, at least one
+// kernel tty buffer. Bytes beyond it are lost like an input queue overflow (not reported).
+constexpr int kMinReceiveKeep = 4096;
+constexpr quint32 kClosedHandle = 0xFFFFFFFFu;
+
+ECommError commError(const char *message)
+{
+    return ECommError(QString::fromUtf8(message));
+}
+
+OpenFailure::Reason reasonFor(int err)
+{
+    switch (classifyDeviceErrno(err)) {
+    case DeviceError::NoSuchDevice:
+    case DeviceError::Gone:
+        return OpenFailure::Reason::NoSuchDevice;
+    case DeviceError::PermissionDenied:
+        return OpenFailure::Reason::PermissionDenied;
+    case DeviceError::Busy:
+        return OpenFailure::Reason::Busy;
+    case DeviceError::NotSerial:
+        return OpenFailure::Reason::NotSerial;
+    default:
+        return OpenFailure::Reason::Other;
+    }
+}
+
+QString defaultSettingsPath()
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return program.path() + QLatin1Char('/') + program.completeBaseName() + QStringLiteral(".ini");
+}
+
+} // namespace
+
+TCustomCommX::TCustomCommX(QObject *owner) : QObject(owner)
+{
+    m_notifier = new CommNotifier([this](CommSession *session, CommNotice notice,
+                                         int arg) { handleNotice(session, int(notice), arg); },
+                                  this);
+    m_dcb.parity = m_parityBit;
+    m_dcb.flowCtrl = m_flowCtrl;
+}
+
+TCustomCommX::~TCustomCommX()
+{
+    Close();
+    for (const auto &s : m_ended)
+        s->releaseNotices();
+    const auto deadline = std::chrono::steady_clock::now() + kThreadEndLimit;
+    for (const auto &s : m_ended) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        s->waitThreadsEnded(std::max(left, std::chrono::milliseconds(0)));
+    }
+    // Queued notices die with the notifier; none can reach this object any more.
+    delete m_notifier;
+}
+
+QString TCustomCommX::deviceName() const
+{
+    return isOpen() ? m_session->device.path() : QString();
+}
+
+bool TCustomCommX::isOpen() const
+{
+    return m_session && m_session->device.isOpen();
+}
+
+quint32 TCustomCommX::Handle() const
+{
+    return isOpen() ? quint32(m_session->device.fd()) : kClosedHandle;
+}
+
+// ---- properties -------------------------------------------------------------------------------
+
+void TCustomCommX::applyOrRaise(const char *message)
+{
+    int err = 0;
+    if (!m_session->device.apply(m_dcb, &err))
+        throw commError(message);
+}
+
+void TCustomCommX::setPortNo(int value)
+{
+    if (!isOpen()) {
+        m_portNo = value;
+        return;
+    }
+    Close();
+    m_portNo = value;
+    Open();
+}
+
+void TCustomCommX::applyBitRate()
+{
+    m_dcb.bitRate = m_bitRate;
+    applyOrRaise(kBitRate);
+}
+
+void TCustomCommX::setBitRate(int value)
+{
+    m_bitRate = value;
+    if (!isOpen())
+        return;
+    applyBitRate();
+    // A rate below 10 would divide by zero in the character time.
+    if (value < 10)
+        throw commError(kBitRate);
+    if (auto tx = m_transThread.lock())
+        tx->CharTime = 1000 / (value / 10) + 1;
+}
+
+void TCustomCommX::setCharSize(int value)
+{
+    m_charSize = value;
+    if (!isOpen())
+        return;
+    m_dcb.charSize = value;
+    applyOrRaise(kCharSize);
+}
+
+void TCustomCommX::setParityBit(TCommParityBits value)
+{
+    m_parityBit = value;
+    if (!isOpen() || value < cpbNone || value > cpbEven)
+        return;
+    m_dcb.parity = value;
+    applyOrRaise(kParity);
+}
+
+void TCustomCommX::setStopBit(TCommStopBits value)
+{
+    m_stopBit = value;
+    if (!isOpen() || value < csb1 || value > csb2)
+        return;
+    m_dcb.stopBits = value;
+    applyOrRaise(kStopBit);
+}
+
+void TCustomCommX::setFlowCtrl(TCommFlowCtrls value)
+{
+    m_flowCtrl = value;
+    if (isOpen())
+        applyFlowCtrl();
+}
+
+void TCustomCommX::applyFlowCtrl()
+{
+    m_dcb.flowCtrl = m_flowCtrl;
+    m_dcb.xonLimit = m_dcb.xoffLimit = m_bufLenReceive / 4;
+    applyOrRaise(kFlowCtrl);
+    m_session->flowCtrl = m_flowCtrl;
+    // The lines as the flow mode leaves them: DTR on in every mode (DTR/DSR handshake has no
+    // Linux equivalent), RTS on except in high-active half duplex, where the transmit thread
+    // raises it for each batch. With RTS/CTS the driver takes RTS over from here.
+    m_session->device.setDtr(true);
+    m_session->device.setRts(m_flowCtrl != cfcHalfHigh);
+}
+
+void TCustomCommX::setTimeOutTrans(int value)
+{
+    m_timeOutTrans = value;
+    if (isOpen())
+        ApplyTimeOuts();
+}
+
+void TCustomCommX::setTimeOutReceive(int value)
+{
+    m_timeOutReceive = value;
+    if (isOpen())
+        ApplyTimeOuts();
+}
+
+void TCustomCommX::ApplyTimeOuts()
+{
+    // The receive time-out is Read's own deadline; the transmit one is the transmit thread's.
+    m_session->timeOutTrans = m_timeOutTrans;
+}
+
+void TCustomCommX::setXonChar(char value)
+{
+    m_xonChar = value;
+    if (!isOpen())
+        return;
+    m_dcb.xonChar = static_cast<unsigned char>(value);
+    applyOrRaise(kXonChar);
+}
+
+void TCustomCommX::setXoffChar(char value)
+{
+    m_xoffChar = value;
+    if (!isOpen())
+        return;
+    m_dcb.xoffChar = static_cast<unsigned char>(value);
+    applyOrRaise(kXoffChar);
+}
+
+void TCustomCommX::setBufLenTrans(int value)
+{
+    m_bufLenTrans = value;
+    if (isOpen())
+        ApplyBufLen();
+}
+
+void TCustomCommX::setBufLenReceive(int value)
+{
+    m_bufLenReceive = value;
+    if (!isOpen())
+        return;
+    ApplyBufLen();
+    setFlowCtrl(m_flowCtrl);
+}
+
+void TCustomCommX::ApplyBufLen()
+{
+    // Linux tty queues have no settable size; the receive size bounds what the component keeps
+    // for its reader, the transmit size is Write's chunk size.
+    if (m_bufLenReceive < 1 || m_bufLenTrans < 1)
+        throw commError(kBufLen);
+}
+
+// ---- open and close ---------------------------------------------------------------------------
+
+void TCustomCommX::Open()
+{
+    if (isOpen())
+        throw commError(kAlreadyOpen);
+    forgetEndedSessions();
+    m_lastFailure = OpenFailure{};
+    if (!m_resolver)
+        m_resolver = PortResolver::resolverFor(defaultSettingsPath());
+    const QString path = m_resolver(m_portNo);
+    if (path.isEmpty()) {
+        m_lastFailure = {OpenFailure::Reason::NoDeviceForPort, QString(), 0};
+        throw commError(kCannotOpen);
+    }
+    auto session = std::make_shared<CommSession>();
+    int err = 0;
+    if (!session->device.open(path, &err)) {
+        m_lastFailure = {reasonFor(err), path, err};
+        throw commError(kCannotOpen);
+    }
+    m_session = session;
+    session->attachNotifier(m_notifier);
+    m_received.clear();
+    m_receivedPos = 0;
+    m_decoder.reset();
+    m_receiveDeferred = false;
+    try {
+        ApplyBufLen();
+        session->device.flushOutput();
+        session->device.flushInput();
+        m_dcb = LineSettings{};
+        applyBitRate();
+        setCharSize(m_charSize);
+        setParityBit(m_parityBit);
+        setStopBit(m_stopBit);
+        setFlowCtrl(m_flowCtrl);
+        ApplyTimeOuts();
+        setXonChar(m_xonChar);
+        setXoffChar(m_xoffChar);
+        session->takeBaseline();
+        StartThreads();
+    } catch (const ECommError &) {
+        m_lastFailure = {OpenFailure::Reason::Other, path, 0};
+        Close();
+        throw;
+    }
+}
+
+void TCustomCommX::StartThreads()
+{
+    m_transThread.reset();
+    m_receiveThread.reset();
+    try {
+        auto tx = std::make_shared<TCommTransThread>(m_session);
+        if (m_bitRate < 10)
+            throw std::domain_error("bit rate");
+        tx->CharTime = 1000 / (m_bitRate / 10) + 1;
+        tx->start();
+        m_transThread = tx;
+    } catch (...) {
+        throw commError(kTransThread);
+    }
+    try {
+        auto rx = std::make_shared<TCommReceiveThread>(m_session);
+        rx->start();
+        m_receiveThread = rx;
+    } catch (...) {
+        throw commError(kReceiveThread);
+    }
+    std::this_thread::sleep_for(kOpenSettle);
+}
+
+void TCustomCommX::Close()
+{
+    if (!isOpen())
+        return;
+    SetDtr(false);
+    SetRts(false);
+    PurgeTrans();
+    PurgeReceive();
+    std::this_thread::sleep_for(kCloseSettle);
+    stopThreadsAndRelease();
+    std::this_thread::sleep_for(kCloseEnd);
+}
+
+void TCustomCommX::stopThreadsAndRelease()
+{
+    if (auto tx = m_transThread.lock()) {
+        tx->Terminate();
+        tx->wakeUp();
+    }
+    if (auto rx = m_receiveThread.lock()) {
+        rx->Terminate();
+        rx->wake();
+    }
+    // From here every notice of this open period is dropped and its waiting sender released.
+    m_session->releaseNotices();
+    m_session->device.release();
+    m_ended.append(m_session);
+    m_session.reset();
+    m_received.clear();
+    m_receivedPos = 0;
+    m_receiveDeferred = false;
+    wakeWindowWaits();
+}
+
+void TCustomCommX::forgetEndedSessions()
+{
+    m_ended.removeIf([](const std::shared_ptr<CommSession> &s) { return s->threadsEnded(); });
+}
+
+// ---- sending ----------------------------------------------------------------------------------
+
+bool TCustomCommX::SendString(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return true;
+    return Write(text.constData(), int(text.size()));
+}
+
+bool TCustomCommX::Write(const char *buffer, int count)
+{
+    int done = 0;
+    while (done < count) {
+        auto tx = m_transThread.lock();
+        if (!isOpen() || !tx)
+            return false;
+        const std::shared_ptr<CommSession> session = m_session;
+        if (session->pendingChunks() >= kMaxChunksInFlight) {
+            // Throttled: the window goes on with its events until the transmit thread finishes
+            // a request (it wakes us) or the port closes.
+            tx.reset();
+            ++session->writersWaiting;
+            if (session->pendingChunks() >= kMaxChunksInFlight)
+                waitOnWindowThread(kThrottleRecheck, -1);
+            --session->writersWaiting;
+            continue;
+        }
+        // A chunk size below 1 would never get through the buffer.
+        const int length = std::min(count - done, std::max(1, m_bufLenTrans));
+        try {
+            QByteArray chunk(buffer + done, length);
+            session->addPending(length);
+            tx->post(std::move(chunk));
+        } catch (const std::bad_alloc &) {
+            // Skipped without report, like a block that could not be allocated.
+        }
+        done += length;
+    }
+    return true;
+}
+
+void TCustomCommX::PurgeTrans()
+{
+    if (!isOpen())
+        return;
+    const std::shared_ptr<CommSession> session = m_session;
+    auto tx = m_transThread.lock();
+    if (!tx) {
+        std::lock_guard lock(session->WriteLock);
+        session->device.flushOutput();
+        return;
+    }
+    tx->setDiscard(true);
+    const auto giveUpAt = std::chrono::steady_clock::now() + kPurgeLimit;
+    for (;;) {
+        {
+            std::lock_guard lock(session->WriteLock);
+            session->device.flushOutput();
+        }
+        if (session->waitNoPendingBytes(kPurgeStep) || std::chrono::steady_clock::now() > giveUpAt)
+            break;
+    }
+    tx->setDiscard(false);
+}
+
+int TCustomCommX::PendingBytes() const
+{
+    return m_session ? m_session->pendingBytes() : 0;
+}
+
+int TCustomCommX::PendingChunks() const
+{
+    return m_session ? m_session->pendingChunks() : 0;
+}
+
+void TCustomCommX::SetRts(bool on)
+{
+    if (isOpen())
+        m_session->device.setRts(on);
+}
+
+void TCustomCommX::SetDtr(bool on)
+{
+    if (isOpen())
+        m_session->device.setDtr(on);
+}
+
+// ---- receiving --------------------------------------------------------------------------------
+
+TCustomCommX::DrainResult TCustomCommX::drainDevice()
+{
+    if (!isOpen())
+        return DrainResult::Failed;
+    SerialDevice &device = m_session->device;
+    const qsizetype keep = std::max(m_bufLenReceive, kMinReceiveKeep);
+    char raw[4096];
+    for (;;) {
+        int err = 0;
+        const qint64 n = device.readSome(raw, sizeof raw, &err);
+        if (n < 0) {
+            const DeviceError e = classifyDeviceErrno(err);
+            if (e == DeviceError::Gone || e == DeviceError::NoSuchDevice) {
+                m_session->reportLost();
+                return DrainResult::Lost;
+            }
+            return DrainResult::Failed;
+        }
+        if (n == 0) {
+            // With VMIN=0 an empty read is an empty queue; only poll tells a hang-up.
+            if (device.hungUp()) {
+                m_session->reportLost();
+                return DrainResult::Lost;
+            }
+            return DrainResult::Ok;
+        }
+        if (m_receivedPos > 0 && m_receivedPos >= m_received.size() / 2) {
+            m_received.remove(0, m_receivedPos);
+            m_receivedPos = 0;
+        }
+        QByteArray data;
+        m_decoder.feed(raw, n, data);
+        const qsizetype room = keep - (m_received.size() - m_receivedPos);
+        if (room > 0)
+            m_received.append(data.constData(), std::min(room, data.size()));
+        if (n < qint64(sizeof raw))
+            return DrainResult::Ok;
+    }
+}
+
+qsizetype TCustomCommX::takeReceived(char *buffer, qsizetype size)
+{
+    const qsizetype n = std::min(size, m_received.size() - m_receivedPos);
+    if (n > 0) {
+        memcpy(buffer, m_received.constData() + m_receivedPos, size_t(n));
+        m_receivedPos += n;
+    }
+    if (m_receivedPos == m_received.size()) {
+        m_received.clear();
+        m_receivedPos = 0;
+    }
+    return n;
+}
+
+int TCustomCommX::ReceiveCount()
+{
+    if (!isOpen())
+        return 0;
+    // Line errors met here are dropped, as the driver's error word was.
+    drainDevice();
+    return int(m_received.size() - m_receivedPos);
+}
+
+void TCustomCommX::PurgeReceive()
+{
+    if (!isOpen())
+        return;
+    m_session->device.flushInput();
+    m_received.clear();
+    m_receivedPos = 0;
+    m_decoder.reset();
+}
+
+int TCustomCommX::ReadChar()
+{
+    unsigned char c = 0;
+    return Read(reinterpret_cast<char *>(&c), 1) == 1 ? int(c) : -1;
+}
+
+int TCustomCommX::Read(char *buffer, int count)
+{
+    if (!isOpen() || m_receiveThread.expired() || !buffer || count <= 0)
+        return -1;
+    // One read at a time: a read started by a handler nested inside a waiting read must not
+    // take the bytes that one waits for.
+    if (m_readDepth > 0)
+        return -1;
+
+    struct ReadScope {
+        TCustomCommX *c;
+        int dupFd = -1;
+        ReadScope(TCustomCommX *comm) : c(comm) { ++c->m_readDepth; }
+        ~ReadScope()
+        {
+            if (dupFd >= 0)
+                closeWakeFd(dupFd);
+            if (--c->m_readDepth == 0 && c->m_receiveDeferred) {
+                // The receive notice that came while this read waited is served now, as a
+                // notice of its own after this read's caller has gone on.
+                c->m_receiveDeferred = false;
+                if (c->m_session)
+                    c->m_session->post(CommNotice::Receive);
+            }
+        }
+    } scope(this);
+
+    const std::shared_ptr<CommSession> session = m_session;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, m_timeOutReceive));
+    qsizetype got = takeReceived(buffer, count);
+    for (;;) {
+        if (got == count)
+            return int(got);
+        const DrainResult r = drainDevice();
+        if (r == DrainResult::Lost)
+            return -1;
+        if (r == DrainResult::Failed) {
+            reportLineErrors();
+            return -1;
+        }
+        got += takeReceived(buffer + got, count - got);
+        if (got == count)
+            return int(got);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return int(got);
+        if (scope.dupFd < 0)
+            scope.dupFd = session->device.duplicate();
+        waitOnWindowThread(left, scope.dupFd);
+        if (m_session != session || !isOpen() || m_receiveThread.expired())
+            return -1;
+    }
+}
+
+void TCustomCommX::reportLineErrors()
+{
+    bool breakSeen = false;
+    const int bits = m_session->takeLineErrors(&breakSeen);
+    if (bits != 0)
+        emit OnError(this, bits);
+}
+
+// ---- notices ----------------------------------------------------------------------------------
+
+void TCustomCommX::handleNotice(CommSession *session, int notice, int arg)
+{
+    switch (CommNotice(notice)) {
+    case CommNotice::DeviceLost:
+        deviceLost(session);
+        return;
+    case CommNotice::ChunkDone:
+        wakeWindowWaits();
+        return;
+    default:
+        break;
+    }
+    // A notice of an earlier open period, or one that comes after Close, is dropped.
+    if (session != m_session.get() || !isOpen())
+        return;
+    switch (CommNotice(notice)) {
+    case CommNotice::Receive:
+        receiveNotice();
+        break;
+    case CommNotice::Break:
+        emit OnBreak(this);
+        break;
+    case CommNotice::Error:
+        emit OnError(this, arg);
+        break;
+    default:
+        break;
+    }
+}
+
+void TCustomCommX::receiveNotice()
+{
+    if (m_readDepth > 0) {
+        // Taking the bytes in now keeps the receive thread from waking again for them; the
+        // waiting read finds them, and OnReceive comes after that read has ended.
+        m_receiveDeferred = true;
+        drainDevice();
+        wakeWindowWaits();
+        return;
+    }
+    const int n = ReceiveCount();
+    if (n != 0)
+        emit OnReceive(this, n);
+}
+
+void TCustomCommX::deviceLost(CommSession *session)
+{
+    if (session != m_session.get() || !isOpen())
+        return;
+    // No purge and no settling waits: there is no line left to settle.
+    stopThreadsAndRelease();
+    emit OnDeviceLost(this);
+}
+
+// ---- waiting on the window thread -------------------------------------------------------------
+
+void TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(maxWait);
+    std::optional<QSocketNotifier> readable;
+    if (watchFd >= 0) {
+        readable.emplace(qintptr(watchFd), QSocketNotifier::Read);
+        connect(&*readable, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    }
+    m_waits.append(&loop);
+    loop.exec();
+    m_waits.removeOne(&loop);
+}
+
+void TCustomCommX::wakeWindowWaits()
+{
+    for (QEventLoop *loop : std::as_const(m_waits))
+        loop->quit();
+}

@@ -1,0 +1,197 @@
+#pragma once
+
+#include "link/CommPort.h"
+#include "platform/Exceptions.h"
+
+#include "comm/LineMarkDecoder.h"
+#include "comm/SerialDevice.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class CommNotifier;
+class CommSession;
+class QEventLoop;
+class TCommReceiveThread;
+class TCommTransThread;
+
+enum TCommParityBits { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
+enum TCommStopBits { csb1 = 0, csb1p5 = 1, csb2 = 2 };
+enum TCommFlowCtrls {
+    cfcRtsCts = 0,
+    cfcDtrDsr = 1,
+    cfcXonXoff = 2,
+    cfcHalfHigh = 3,
+    cfcHalfLow = 4,
+    cfcNone = 5
+};
+
+// Every failure of opening or configuring the port.
+class ECommError : public Exception
+{
+public:
+    using Exception::Exception;
+};
+
+// Why the last Open failed, for the window's status bar.
+struct OpenFailure {
+    enum class Reason {
+        None,
+        NoDeviceForPort,  // no PORTS entry and no found device names this number
+        NoSuchDevice,     // the named device does not exist (ENOENT, ENODEV, ENXIO)
+        PermissionDenied, // EACCES, EPERM
+        Busy,             // another program holds the port (flock, TIOCEXCL, EBUSY)
+        NotSerial,        // the path is no serial device (ENOTTY)
+        Other,            // a setting or a thread failed; the message says which
+    };
+    Reason reason = Reason::None;
+    QString device; // empty for NoDeviceForPort
+    int error = 0;  // errno, where there is one
+};
+
+// The serial port component (unit CommX). Owns one serial port: opens and configures the line,
+// queues outgoing bytes to its transmit thread, watches the line with its receive thread and
+// raises its events on the window thread.
+//
+// Events are Qt signals named after the component's events; they are emitted on the window
+// thread while the worker that caused them waits:
+//   OnReceive(sender, receiveSize), OnBreak(sender), OnError(sender, errorState),
+//   OnDeviceLost(sender) - the device went away while open (unplugged adapter, hang-up); the
+//   port is closed already when it is emitted, once per open period.
+// Connect them with Qt::DirectConnection or the default (the component lives on the window
+// thread). A notice that arrives after Close is dropped.
+//
+// Port numbers become devices through the resolver (setPortResolver); the default one follows
+// PortResolver's rule with the settings file next to the program.
+//
+// Thread contract: every member function is called on the window thread only. The worker
+// threads see nothing of this object: they share a CommSession block with it.
+class TCustomCommX : public QObject, public CommPort
+{
+    Q_OBJECT
+public:
+    using PortResolverFn = std::function<QString(int portNo)>;
+
+    explicit TCustomCommX(QObject *owner = nullptr);
+    ~TCustomCommX() override;
+
+    void setPortResolver(PortResolverFn resolver) { m_resolver = std::move(resolver); }
+    const OpenFailure &lastOpenFailure() const { return m_lastFailure; }
+    // The device of the open port (empty when closed).
+    QString deviceName() const;
+
+    int PortNo() const { return m_portNo; }
+    void setPortNo(int value);
+    int BitRate() const { return m_bitRate; }
+    void setBitRate(int value);
+    int CharSize() const { return m_charSize; }
+    void setCharSize(int value);
+    TCommParityBits ParityBit() const { return m_parityBit; }
+    void setParityBit(TCommParityBits value);
+    TCommStopBits StopBit() const { return m_stopBit; }
+    void setStopBit(TCommStopBits value);
+    TCommFlowCtrls FlowCtrl() const { return m_flowCtrl; }
+    void setFlowCtrl(TCommFlowCtrls value);
+    int TimeOutTrans() const { return m_timeOutTrans; }
+    void setTimeOutTrans(int value);
+    int TimeOutReceive() const { return m_timeOutReceive; }
+    void setTimeOutReceive(int value);
+    char XonChar() const { return m_xonChar; }
+    void setXonChar(char value);
+    char XoffChar() const { return m_xoffChar; }
+    void setXoffChar(char value);
+    int BufLenTrans() const { return m_bufLenTrans; }
+    void setBufLenTrans(int value);
+    int BufLenReceive() const { return m_bufLenReceive; }
+    void setBufLenReceive(int value);
+    // The open device's descriptor, all ones when closed.
+    quint32 Handle() const;
+
+    void Open();
+    void Close();
+    bool SendString(const QByteArray &text) override;
+    virtual bool Write(const char *buffer, int count);
+    virtual int Read(char *buffer, int count);
+    int ReadChar() override;
+    bool isOpen() const override;
+    void PurgeTrans();
+    void PurgeReceive();
+    int ReceiveCount();
+    void SetRts(bool on);
+    void SetDtr(bool on);
+
+    // Bytes and write requests handed to the transmit thread and not yet finished.
+    int PendingBytes() const;
+    int PendingChunks() const;
+
+signals:
+    void OnReceive(QObject *sender, int receiveSize);
+    void OnBreak(QObject *sender);
+    void OnError(QObject *sender, int errorState);
+    void OnDeviceLost(QObject *sender);
+
+private:
+    enum class DrainResult { Ok, Lost, Failed };
+
+    void applyOrRaise(const char *message);
+    void applyBitRate();
+    void applyFlowCtrl();
+    void ApplyTimeOuts();
+    void ApplyBufLen();
+    void StartThreads();
+    void stopThreadsAndRelease();
+    void handleNotice(CommSession *session, int notice, int arg);
+    void receiveNotice();
+    void deviceLost(CommSession *session);
+    void reportLineErrors();
+    DrainResult drainDevice();
+    qsizetype takeReceived(char *buffer, qsizetype size);
+    void waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd);
+    void wakeWindowWaits();
+    void forgetEndedSessions();
+
+    CommNotifier *m_notifier = nullptr;
+    PortResolverFn m_resolver;
+    OpenFailure m_lastFailure;
+
+    std::shared_ptr<CommSession> m_session;      // the open period; empty when closed
+    QList<std::shared_ptr<CommSession>> m_ended; // closed periods whose threads may still run
+    std::weak_ptr<TCommTransThread> m_transThread;
+    std::weak_ptr<TCommReceiveThread> m_receiveThread;
+
+    int m_portNo = 1;
+    int m_bitRate = 9600;
+    int m_charSize = 8;
+    TCommParityBits m_parityBit = cpbNone;
+    TCommStopBits m_stopBit = csb1;
+    TCommFlowCtrls m_flowCtrl = cfcRtsCts;
+    int m_timeOutTrans = 3000;
+    int m_timeOutReceive = 3000;
+    char m_xonChar = 0x11;
+    char m_xoffChar = 0x13;
+    int m_bufLenTrans = 2048;
+    int m_bufLenReceive = 2048;
+    LineSettings m_dcb; // the line setting as last written, like the device control block
+
+    // Received data bytes taken from the driver, marks removed; read by Read first.
+    QByteArray m_received;
+    qsizetype m_receivedPos = 0;
+    LineMarkDecoder m_decoder;
+
+    int m_readDepth = 0;
+    bool m_receiveDeferred = false;
+    QList<QEventLoop *> m_waits;
+};
+
+// The component as the window uses it.
+class TCommX : public TCustomCommX
+{
+    Q_OBJECT
+public:
+    using TCustomCommX::TCustomCommX;
+};

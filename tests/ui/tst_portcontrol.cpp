@@ -1,0 +1,185 @@
+#include "comm/CommX.h"
+#include "ui/DisplayLines.h"
+#include "ui/PortControl.h"
+#include "ui/TForm1.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <pty.h>
+#include <unistd.h>
+
+namespace
+{
+
+// The enabled state of every element the connection switches, as one comparable text.
+QString switches(TForm1 &form)
+{
+    QStringList out;
+    for (const char *name :
+         {"OpenButton", "CloseButton", "btnENB", "btnMODE", "btnIN", "btnOUT", "btnID", "btnERR",
+          "btnIDScan", "btnUP", "btnDOWN", "btnLEFT", "btnRIGHT", "btnENT", "btnCLR"}) {
+        auto *w = form.findChild<QWidget *>(name);
+        out << QStringLiteral("%1=%2").arg(name).arg(w ? (w->isEnabled() ? "on" : "off") : "?");
+    }
+    for (const char *name :
+         {"MenuFileConnect", "MenuFileDisconnect", "P1", "File1", "MenuMode", "GoTo1"}) {
+        auto *a = form.findChild<QAction *>(name);
+        out << QStringLiteral("%1=%2").arg(name).arg(a ? (a->isEnabled() ? "on" : "off") : "?");
+    }
+    return out.join(' ');
+}
+
+QString io(TForm1 &form, int n)
+{
+    return form.findChild<QLabel *>(QStringLiteral("IO%1").arg(n))->text();
+}
+
+} // namespace
+
+class tst_PortControl : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_master = -1;
+    QString m_slave;
+
+    TForm1::Options options(const QByteArray &ports)
+    {
+        TForm1::Options o;
+        o.settingsPath = m_dir.filePath("qxwatch.ini");
+        QFile ini(o.settingsPath);
+        if (!ini.open(QIODevice::WriteOnly))
+            qFatal("cannot write settings");
+        ini.write("[PORTS]\r\n" + ports);
+        return o;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        char name[128];
+        int slave = -1;
+        QCOMPARE(openpty(&m_master, &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        m_slave = QString::fromLocal8Bit(name);
+    }
+    void cleanupTestCase() { ::close(m_master); }
+
+    void choosingAPortOnlyNamesIt()
+    {
+        TForm1 form(options(""));
+        const QString before = switches(form);
+        form.findChild<QAction *>("COM121")->trigger();
+        QCOMPARE(form.SelectedPort(), 12);
+        QVERIFY(form.findChild<QAction *>("COM121")->isChecked());
+        QVERIFY(!form.findChild<QAction *>("COM011")->isChecked());
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[COM12]"));
+        QCOMPARE(form.context().statusBar->currentMessage(),
+                 QStringLiteral("接続ボタンを押してください"));
+        QVERIFY(!form.CommX1().isOpen());
+        QCOMPARE(switches(form), QString(before)
+                                     .replace("MenuMode=off", "MenuMode=on")
+                                     .replace("GoTo1=off", "GoTo1=on"));
+    }
+
+    void failedConnectLeavesEveryControlAndSaysWhy_data()
+    {
+        QTest::addColumn<QByteArray>("ports");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("no such device")
+            << QByteArray("COM3=/dev/qx-no-such-device\r\n") << "/dev/qx-no-such-device";
+        QTest::newRow("no device behind the number")
+            << QByteArray("COM1=/dev/null\r\n") << QStringLiteral("COM3 にはデバイスがありません");
+    }
+    void failedConnectLeavesEveryControlAndSaysWhy()
+    {
+        QFETCH(QByteArray, ports);
+        QFETCH(QString, hint);
+        TForm1 form(options(ports));
+        // Only numbers the machine's own serial devices leave free are safe to test as empty.
+        form.findChild<QAction *>("COM031")->trigger();
+        const QString before = switches(form);
+        const QString title = form.windowTitle();
+        try {
+            form.portControl().OpenButtonClick();
+            if (hint.contains(QStringLiteral("デバイスがありません")))
+                QSKIP("this machine has a serial device as COM3");
+            QFAIL("connect did not fail");
+        } catch (const ECommError &e) {
+            QCOMPARE(e.message(), QStringLiteral("ポートをオープンできませんでした"));
+        }
+        QCOMPARE(switches(form), before);
+        QCOMPARE(form.windowTitle(), title);
+        QVERIFY2(form.context().statusBar->currentMessage().contains(hint),
+                 qPrintable(form.context().statusBar->currentMessage()));
+    }
+
+    void connectDisconnectConnect()
+    {
+        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+        form.findChild<QAction *>("COM021")->trigger();
+        form.portControl().OpenButtonClick();
+        QVERIFY(form.CommX1().isOpen());
+        QCOMPARE(form.context().statusBar->currentMessage(), QString());
+        const QString connected = switches(form);
+        QVERIFY(connected.contains("OpenButton=off CloseButton=on btnENB=on btnMODE=on btnIN=on"));
+        QVERIFY(connected.contains("btnIDScan=on btnUP=on btnDOWN=on btnLEFT=on btnRIGHT=on "
+                                   "btnENT=on btnCLR=on"));
+        QVERIFY(connected.contains("MenuFileConnect=off MenuFileDisconnect=on P1=off"));
+        QVERIFY(connected.contains("MenuMode=on GoTo1=on"));
+
+        // A key reaches the line.
+        QTest::mouseClick(form.findChild<QAbstractButton *>("btnIN"), Qt::LeftButton);
+        QByteArray got;
+        for (int i = 0; i < 100 && got.size() < 5; ++i) {
+            char buf[16];
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+            else
+                QTest::qWait(10);
+        }
+        QCOMPARE(got, QByteArray("*012b"));
+
+        form.findChild<QLabel *>("IO2")->setText("OUT");
+        form.portControl().CloseButtonClick();
+        QVERIFY(!form.CommX1().isOpen());
+        const QString closed = switches(form);
+        QVERIFY(closed.contains("OpenButton=on CloseButton=off btnENB=on"));
+        QVERIFY(closed.contains("btnENT=off btnCLR=off"));
+        QVERIFY(closed.contains("MenuFileConnect=on MenuFileDisconnect=off P1=on"));
+        QCOMPARE(io(form, 2), QString("--"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[COM2]"));
+
+        form.portControl().OpenButtonClick();
+        QVERIFY(form.CommX1().isOpen());
+        QCOMPARE(form.displayLines().receiver().RecvCount(), 0);
+        QCOMPARE(form.displayLines().receiver().PrevChar(), 32);
+        form.portControl().CloseButtonClick();
+    }
+
+    void disconnectBeforeAnyConnect()
+    {
+        TForm1 form(options(""));
+        form.findChild<QLabel *>("IO1")->setText("IN");
+        form.portControl().CloseButtonClick();
+        const QString s = switches(form);
+        QVERIFY(s.contains("OpenButton=on CloseButton=off"));
+        QVERIFY(s.contains("btnENT=off btnCLR=off"));
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(io(form, n), QString("--"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[COM1]"));
+        QCOMPARE(form.context().statusBar->currentMessage(),
+                 QStringLiteral("最初にシリアルポートを指定してください"));
+    }
+};
+
+QTEST_MAIN(tst_PortControl)
+#include "tst_portcontrol.moc"

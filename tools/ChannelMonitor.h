@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QObject>
+
+struct FormContext;
+class QButtonGroup;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// The eight-channel expansion monitor on the "8CH展開モニター" page: spreads the words of
+// eight-channel units, one channel per word, into a column of eight value cells per display
+// line, in the 13-bit or 12-bit word format, in decimal or hexadecimal.
+//
+// Thread contract: window thread only (fed by the display lines inside the receive event).
+class ChannelMonitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Builds the page's elements inside tabSheet2; the element lists stay empty until
+    // fillLists().
+    ChannelMonitor(FormContext &ctx, QWidget *tabSheet2);
+
+    // Finds stAD1..stAD4, chno0..chno7 and StaticText3..StaticText34 among the window's
+    // elements by their composed names (the last start-up step). A name not found leaves its
+    // entry null.
+    void fillLists();
+
+    // One redrawn display line: line 0..3, its data text (four hexadecimal characters) and its
+    // address text (a word address is "W" and two decimal digits).
+    void UpdateChannelMonitor(int line, const QString &data, const QString &addr);
+
+    // Sets all 32 value cells back to "******".
+    void Button1Click();
+
+    const QList<QLabel *> &stAD() const { return m_stAD; }
+    const QList<QLabel *> &chno() const { return m_chno; }
+    const QList<QLabel *> &StaticText() const { return m_staticText; }
+
+private:
+    QLabel *findLabel(const QString &name) const;
+
+    FormContext &m_ctx;
+    QWidget *m_page = nullptr;
+    QButtonGroup *m_format = nullptr;
+    QButtonGroup *m_radix = nullptr;
+    QColor m_labelColor;
+
+    QList<QLabel *> m_stAD;
+    QList<QLabel *> m_chno;
+    QList<QLabel *> m_staticText;
+};

@@ -1,0 +1,441 @@
+#include "tools/IdScan.h"
+
+#include "platform/Exceptions.h"
+#include "tools/HexText.h"
+#include "ui/FormContext.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace
+{
+
+using namespace std::chrono_literals;
+
+// Keys the scan presses on the unit.
+const QByteArray kKeyId = QByteArrayLiteral("03");
+const QByteArray kKeyZero = QByteArrayLiteral("06");
+const QByteArray kKeyNext = QByteArrayLiteral("24");
+const QByteArray kKeyEnter = QByteArrayLiteral("28");
+
+// What the unit shows at the end of its ID list, and while it waits for an address.
+const QString kEndOfList = QStringLiteral("****");
+const QString kNoAddress = QStringLiteral("   ");
+const QString kNoData = QStringLiteral("    ");
+
+// How often a wait looks at the port and the clock when no event comes.
+constexpr std::chrono::milliseconds kWakeInterval = 10ms;
+
+constexpr int kColumnWidth = 29;
+constexpr int kRowHeight = 16;
+
+bool showsIds(const QString &kind)
+{
+    return kind == QLatin1String("ID") || kind == QLatin1String("EID");
+}
+
+// The kind of an ID by its leading digit; empty where the mode has none.
+QString typeOf(int busMode, int k)
+{
+    if (busMode == 1) {
+        switch (k) {
+        case 0:
+        case 1:
+            return QStringLiteral("OUT");
+        case 2:
+        case 3:
+            return QStringLiteral("IN");
+        default:
+            return {};
+        }
+    }
+    switch (k) {
+    case 0:
+        return QStringLiteral("WO");
+    case 2:
+        return QStringLiteral("WI");
+    case 4:
+        return QStringLiteral("BO");
+    case 6:
+        return QStringLiteral("BI");
+    case 8:
+        return QStringLiteral("UW");
+    case 9:
+        return QStringLiteral("LM");
+    default:
+        return {};
+    }
+}
+
+// The ID as a hexadecimal number; an ID the unit could not have meant raises the same error as
+// any other text that should have been a number.
+int hexValue(const QString &text)
+{
+    if (const auto value = hexTextValue(text))
+        return *value;
+    throw EConvertError(QStringLiteral("'%1' は整数ではありません").arg(text));
+}
+
+QLineEdit *makeCounter(QWidget *parent, const char *name, int x, int y)
+{
+    auto *counter = new QLineEdit(parent);
+    counter->setObjectName(QLatin1String(name));
+    counter->setGeometry(x, y, 38, kRowHeight);
+    counter->setReadOnly(true);
+    counter->setFocusPolicy(Qt::NoFocus);
+    counter->setAlignment(Qt::AlignCenter);
+    counter->setTextMargins(0, 0, 0, 0);
+    QFont bold = counter->font();
+    bold.setBold(true);
+    counter->setFont(bold);
+    return counter;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, int x, int y)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(x, y, 60, kRowHeight);
+    return label;
+}
+
+} // namespace
+
+// Keeps "ID Scan" shown as running for exactly as long as a scan is on the stack, however it
+// ends (an error included), unless the scan itself went away with the window.
+class IdScan::ScanGuard
+{
+public:
+    explicit ScanGuard(IdScan *scan) : m_scan(scan) { scan->beginScan(); }
+    ~ScanGuard()
+    {
+        if (m_scan)
+            m_scan->endScan();
+    }
+    ScanGuard(const ScanGuard &) = delete;
+    ScanGuard &operator=(const ScanGuard &) = delete;
+
+private:
+    QPointer<IdScan> m_scan;
+};
+
+IdScan::IdScan(FormContext &ctx, QWidget *tabSheet1) : QObject(tabSheet1), m_ctx(ctx)
+{
+    m_panel = new QFrame(tabSheet1);
+    m_panel->setObjectName(QStringLiteral("IDPanel"));
+    m_panel->setGeometry(0, 0, 249, 205);
+
+    m_grid = new QTableWidget(1, 4, m_panel);
+    m_grid->setObjectName(QStringLiteral("IDStringGrid"));
+    m_grid->setGeometry(4, 4, 138, 197);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Three characters fill a 29-pixel column; the style's item margins would elide them.
+    m_grid->setTextElideMode(Qt::ElideNone);
+    m_grid->setStyleSheet(QStringLiteral("QTableView::item { padding: 0px; }"));
+    m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setMinimumSectionSize(0);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    QHeaderView *header = m_grid->horizontalHeader();
+    header->setMinimumSectionSize(0);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setHighlightSections(false);
+    header->setFixedHeight(kRowHeight);
+    for (int column = 0; column < 4; ++column)
+        m_grid->setColumnWidth(column, kColumnWidth);
+    m_grid->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("Type"),
+                                       QStringLiteral("Adrs"), QStringLiteral("状態")});
+
+    m_radioGroup = new QGroupBox(QStringLiteral("QX Mode"), m_panel);
+    m_radioGroup->setObjectName(QStringLiteral("RadioGroup1"));
+    m_radioGroup->setGeometry(144, 0, 105, 40);
+    m_q4 = new QRadioButton(QStringLiteral("Q3/Q4"), m_radioGroup);
+    m_q4->setObjectName(QStringLiteral("RadioButtonQ4"));
+    m_q4->setGeometry(4, 17, 60, 18);
+    m_q4->setChecked(true);
+    m_q2 = new QRadioButton(QStringLiteral("Q2"), m_radioGroup);
+    m_q2->setObjectName(QStringLiteral("RadioButtonQ2"));
+    m_q2->setGeometry(64, 17, 40, 18);
+    // clicked, not toggled: selecting a button from SetBusMode must not run these again.
+    connect(m_q4, &QRadioButton::clicked, this, &IdScan::RadioButtonQ4Click);
+    connect(m_q2, &QRadioButton::clicked, this, &IdScan::RadioButtonQ2Click);
+
+    constexpr int labelX = 148;
+    constexpr int counterX = 209;
+    constexpr int firstRow = 45;
+    constexpr int pitch = 18;
+    m_biLabel = makeLabel(m_panel, "BILabel", QStringLiteral("Bit IN"), labelX, firstRow);
+    m_biCnt = makeCounter(m_panel, "BICnt", counterX, firstRow);
+    m_boLabel = makeLabel(m_panel, "BOLabel", QStringLiteral("Bit OUT"), labelX, firstRow + pitch);
+    m_boCnt = makeCounter(m_panel, "BOCnt", counterX, firstRow + pitch);
+    m_wiLabel =
+        makeLabel(m_panel, "WILabel", QStringLiteral("Word IN"), labelX, firstRow + 2 * pitch);
+    m_wiCnt = makeCounter(m_panel, "WICnt", counterX, firstRow + 2 * pitch);
+    m_woLabel =
+        makeLabel(m_panel, "WOLabel", QStringLiteral("Word OUT"), labelX, firstRow + 3 * pitch);
+    m_woCnt = makeCounter(m_panel, "WOCnt", counterX, firstRow + 3 * pitch);
+    m_lmLabel =
+        makeLabel(m_panel, "LMLabel", QStringLiteral("Lumo IN"), labelX, firstRow + 4 * pitch);
+    m_lumoCnt = makeCounter(m_panel, "LumoCnt", counterX, firstRow + 4 * pitch);
+    m_uwLabel =
+        makeLabel(m_panel, "UWLabel", QStringLiteral("Lumo OUT"), labelX, firstRow + 5 * pitch);
+    m_uwCnt = makeCounter(m_panel, "UWCnt", counterX, firstRow + 5 * pitch);
+    m_totalLabel =
+        makeLabel(m_panel, "TotalLabel", QStringLiteral("Total IDs"), labelX, firstRow + 6 * pitch);
+    m_totalCnt = makeCounter(m_panel, "TotalCnt", counterX, firstRow + 6 * pitch);
+
+    m_scanButton = new QPushButton(QStringLiteral("ID Scan"), m_panel);
+    m_scanButton->setObjectName(QStringLiteral("btnIDScan"));
+    m_scanButton->setGeometry(146, 174, 101, 25);
+    m_scanButton->setToolTip(QStringLiteral("登録済IDの表示"));
+    // Enabled by connecting, and left enabled after a disconnect.
+    m_scanButton->setEnabled(false);
+    connect(m_scanButton, &QPushButton::clicked, this, &IdScan::btnIDScanClick);
+}
+
+void IdScan::setCurLineSource(std::function<int()> curLine)
+{
+    m_curLine = std::move(curLine);
+}
+
+void IdScan::SetBusMode(int mode)
+{
+    // A mode the program does not know (a hand-edited settings file) is Q3/Q4 throughout, so
+    // that the captions always agree with the selected button and with what is saved.
+    const bool q2 = mode == 1;
+    m_busMode = q2 ? 1 : 0;
+    (q2 ? m_q2 : m_q4)->setChecked(true);
+    m_biLabel->setText(q2 ? QStringLiteral("IN") : QStringLiteral("Bit IN"));
+    m_boLabel->setText(q2 ? QStringLiteral("OUT") : QStringLiteral("Bit OUT"));
+    for (QLabel *label : {m_wiLabel, m_woLabel, m_lmLabel, m_uwLabel})
+        label->setEnabled(!q2);
+    for (QLineEdit *counter : {m_wiCnt, m_woCnt, m_lumoCnt, m_uwCnt})
+        counter->setVisible(!q2);
+}
+
+void IdScan::RadioButtonQ4Click()
+{
+    m_busMode = 0;
+    SetBusMode(0);
+}
+
+void IdScan::RadioButtonQ2Click()
+{
+    m_busMode = 1;
+    SetBusMode(1);
+}
+
+bool IdScan::portOpen() const
+{
+    return m_ctx.port && m_ctx.port->isOpen();
+}
+
+IdScan::LineTexts IdScan::cursorLine() const
+{
+    const int line = m_curLine ? m_curLine() : 0;
+    if (line < 0 || line > 3)
+        return {};
+    const auto text = [this, line](const char *prefix) {
+        const QLabel *label =
+            m_ctx.element<QLabel>(QLatin1String(prefix) + QString::number(line + 1));
+        return label ? label->text() : QString();
+    };
+    return {text("IO"), text("Addr"), text("Data")};
+}
+
+IdScan::WaitResult IdScan::waitUntil(const std::function<bool(const LineTexts &)> &condition)
+{
+    const QPointer<IdScan> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    // Timer events wake the event wait below, so a port that closes without a display frame,
+    // or a unit that stays silent, is noticed.
+    QTimer wake;
+    wake.start(kWakeInterval);
+    for (;;) {
+        if (condition(cursorLine()))
+            return WaitResult::Done;
+        if (!portOpen())
+            return WaitResult::PortClosed;
+        if (std::chrono::milliseconds(clock.elapsed()) >= m_stepTimeout)
+            return WaitResult::TimedOut;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!self)
+            return WaitResult::Gone;
+    }
+}
+
+void IdScan::beginScan()
+{
+    m_scanning = true;
+    m_interrupted = false;
+    m_scanButton->setDown(true);
+    if (m_ctx.statusBar) {
+        m_statusBeforeScan = m_ctx.statusBar->currentMessage();
+        m_ctx.statusBar->showMessage(QStringLiteral("IDスキャン中..."));
+    }
+}
+
+void IdScan::endScan()
+{
+    m_scanning = false;
+    m_scanButton->setDown(false);
+    if (m_ctx.statusBar && !m_interrupted)
+        m_ctx.statusBar->showMessage(m_statusBeforeScan);
+}
+
+void IdScan::showInterruption(WaitResult why)
+{
+    m_interrupted = true;
+    if (!m_ctx.statusBar)
+        return;
+    if (why == WaitResult::PortClosed)
+        m_ctx.statusBar->showMessage(
+            QStringLiteral("IDスキャンを中断しました（ポートが閉じられました）"));
+    else
+        m_ctx.statusBar->showMessage(
+            QStringLiteral("IDスキャンを中断しました（ユニットの応答がありません）"));
+}
+
+void IdScan::btnIDScanClick()
+{
+    if (m_scanning)
+        return;
+    ScanGuard guard(this);
+
+    const LineTexts line = cursorLine();
+    if (!showsIds(line.kind)) {
+        m_ctx.SendKey(kKeyId);
+        const WaitResult result = waitUntil([](const LineTexts &l) { return showsIds(l.kind); });
+        if (result == WaitResult::Gone)
+            return;
+        if (result != WaitResult::Done) {
+            showInterruption(result);
+            return;
+        }
+        scanLoop();
+        return;
+    }
+    if (line.addr == kNoAddress && line.data == kEndOfList)
+        return;
+
+    // Re-enter the list at address 000, each key confirmed by the unit's display.
+    struct Step {
+        QByteArray key;
+        std::function<bool(const LineTexts &)> done;
+    };
+    const auto addressIs = [](const char *addr) {
+        return [text = QString::fromLatin1(addr)](const LineTexts &l) { return l.addr == text; };
+    };
+    const Step steps[] = {
+        {kKeyId, addressIs("   ")},
+        {kKeyZero, addressIs("0  ")},
+        {kKeyZero, addressIs("00 ")},
+        {kKeyZero, addressIs("000")},
+        {kKeyEnter, [](const LineTexts &l) { return l.data != kNoData; }},
+    };
+    for (const Step &step : steps) {
+        m_ctx.SendKey(step.key);
+        const WaitResult result = waitUntil(step.done);
+        if (result == WaitResult::Gone)
+            return;
+        if (result != WaitResult::Done) {
+            showInterruption(result);
+            return;
+        }
+    }
+    scanLoop();
+}
+
+void IdScan::RunIDScan()
+{
+    if (m_scanning)
+        return;
+    ScanGuard guard(this);
+    scanLoop();
+}
+
+void IdScan::setCell(int row, int column, const QString &text)
+{
+    if (m_grid->rowCount() < row)
+        m_grid->setRowCount(row);
+    QTableWidgetItem *item = m_grid->item(row - 1, column);
+    if (!item) {
+        item = new QTableWidgetItem;
+        m_grid->setItem(row - 1, column, item);
+    }
+    item->setText(text);
+}
+
+void IdScan::scanLoop()
+{
+    QHash<QString, int> counts;
+    int row = 1;
+    WaitResult stop = WaitResult::Done;
+
+    LineTexts line = cursorLine();
+    while (line.data != kEndOfList) {
+        const QString id = line.data.mid(1, 3);
+        setCell(row, 0, id);
+        const int k = StrToInt(id.left(1));
+        const QString type = typeOf(m_busMode, k);
+        setCell(row, 1, type);
+        if (!type.isEmpty())
+            ++counts[type];
+        const int address = hexValue(id) & (k < 8 ? 0x1FF : 0xFF);
+        setCell(row, 2, QString::number(address));
+        setCell(row, 3,
+                line.kind == QLatin1String("EID") ? QStringLiteral("ERR") : QStringLiteral("OK"));
+        ++row;
+        m_grid->setRowCount(row - 1);
+
+        const QString previous = line.data;
+        m_ctx.SendKey(kKeyNext);
+        const WaitResult result =
+            waitUntil([&previous](const LineTexts &l) { return l.data != previous; });
+        if (result == WaitResult::Gone)
+            return;
+        if (result != WaitResult::Done) {
+            stop = result;
+            break;
+        }
+        line = cursorLine();
+    }
+
+    const auto show = [&counts](QLineEdit *counter, const char *type) {
+        counter->setText(QString::number(counts.value(QLatin1String(type))));
+    };
+    if (m_busMode == 1) {
+        show(m_boCnt, "OUT");
+        show(m_biCnt, "IN");
+        m_totalCnt->setText(QString::number(counts.value(QStringLiteral("IN")) +
+                                            counts.value(QStringLiteral("OUT"))));
+    } else {
+        show(m_wiCnt, "WI");
+        show(m_woCnt, "WO");
+        show(m_biCnt, "BI");
+        show(m_boCnt, "BO");
+        show(m_uwCnt, "UW");
+        show(m_lumoCnt, "LM");
+        int total = 0;
+        for (const char *type : {"WI", "WO", "BI", "BO", "UW", "LM"})
+            total += counts.value(QLatin1String(type));
+        m_totalCnt->setText(QString::number(total));
+    }
+    if (stop != WaitResult::Done)
+        showInterruption(stop);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+
+struct FormContext;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QWidget;
+
+// The ID scan on the "IDスキャン" page: drives the unit's ID list with key presses, lists the
+// registered IDs in IDStringGrid (kind, address, state) and counts them by kind, in the bus mode
+// Q3/Q4 (BusMode 0) or Q2 (BusMode 1).
+//
+// Grid rows: IDStringGrid's header row is the table's horizontal header, so the grid's data
+// row r (1, 2, ...) is table row r - 1.
+//
+// Every wait for the unit processes window events, so the display keeps being drawn and the
+// window stays usable; a wait also ends when the port closes or when the awaited change has not
+// come within the step time-out, and the scan then stops and says why in the status bar. A
+// second press while a scan runs is ignored.
+//
+// Thread contract: window thread only.
+class IdScan : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kScanStepTimeout{3000};
+
+    // Builds the page's elements inside tabSheet1. Needs neither ControlTable nor the display
+    // lines yet, so SetBusMode may be applied at once (start-up runs it before those exist).
+    IdScan(FormContext &ctx, QWidget *tabSheet1);
+
+    // The line that holds the unit's cursor (0..3), read again at every step of a scan; until
+    // set, line 0.
+    void setCurLineSource(std::function<int()> curLine);
+
+    // 0 = Q3/Q4, 1 = Q2; any other value is taken as 0.
+    void SetBusMode(int mode);
+    int BusMode() const { return m_busMode; }
+
+    // Brings the unit to the start of its ID list, then scans it. Throws EConvertError (after
+    // leaving the rows read so far) when an ID does not read as a number.
+    void btnIDScanClick();
+    // Steps through the ID list from the ID the unit shows now.
+    void RunIDScan();
+
+    bool isScanning() const { return m_scanning; }
+
+    // Shortens the step time-out (tests); kScanStepTimeout otherwise.
+    void setStepTimeout(std::chrono::milliseconds timeout) { m_stepTimeout = timeout; }
+
+    void RadioButtonQ4Click();
+    void RadioButtonQ2Click();
+
+private:
+    class ScanGuard;
+    friend class ScanGuard;
+
+    enum class WaitResult { Done, PortClosed, TimedOut, Gone };
+    struct LineTexts {
+        QString kind;
+        QString addr;
+        QString data;
+    };
+
+    LineTexts cursorLine() const;
+    WaitResult waitUntil(const std::function<bool(const LineTexts &)> &condition);
+    bool portOpen() const;
+
+    void beginScan();
+    void endScan();
+    void scanLoop();
+    void showInterruption(WaitResult why);
+    void setCell(int row, int column, const QString &text);
+
+    FormContext &m_ctx;
+    std::function<int()> m_curLine;
+    int m_busMode = 0;
+    bool m_scanning = false;
+    bool m_interrupted = false;
+    QString m_statusBeforeScan;
+    std::chrono::milliseconds m_stepTimeout = kScanStepTimeout;
+
+    QWidget *m_panel = nullptr;
+    QTableWidget *m_grid = nullptr;
+    QLabel *m_biLabel = nullptr;
+    QLabel *m_boLabel = nullptr;
+    QLabel *m_wiLabel = nullptr;
+    QLabel *m_woLabel = nullptr;
+    QLabel *m_lmLabel = nullptr;
+    QLabel *m_uwLabel = nullptr;
+    QLabel *m_totalLabel = nullptr;
+    QLineEdit *m_biCnt = nullptr;
+    QLineEdit *m_boCnt = nullptr;
+    QLineEdit *m_wiCnt = nullptr;
+    QLineEdit *m_woCnt = nullptr;
+    QLineEdit *m_lumoCnt = nullptr;
+    QLineEdit *m_uwCnt = nullptr;
+    QLineEdit *m_totalCnt = nullptr;
+    QGroupBox *m_radioGroup = nullptr;
+    QRadioButton *m_q4 = nullptr;
+    QRadioButton *m_q2 = nullptr;
+    QPushButton *m_scanButton = nullptr;
+};
