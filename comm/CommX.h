@@ -20,9 +20,11 @@ class QEventLoop;
 class TCommReceiveThread;
 class TCommTransThread;
 
-enum TCommParityBits { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
-enum TCommStopBits { csb1 = 0, csb1p5 = 1, csb2 = 2 };
-enum TCommFlowCtrls {
+// A fixed underlying type: a value outside the list (a caller's mistake the setters reject) is
+// still a well-defined value.
+enum TCommParityBits : int { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
+enum TCommStopBits : int { csb1 = 0, csb1p5 = 1, csb2 = 2 };
+enum TCommFlowCtrls : int {
     cfcRtsCts = 0,
     cfcDtrDsr = 1,
     cfcXonXoff = 2,

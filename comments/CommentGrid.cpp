@@ -1,5 +1,7 @@
 #include "comments/CommentGrid.h"
 
+#include "platform/ErrorGuard.h"
+
 #include "platform/Exceptions.h"
 #include "ui/FormContext.h"
 
@@ -83,7 +85,7 @@ CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentL
     m_editDone = new QPushButton(QStringLiteral("編集結果を反映"), ctx.client);
     m_editDone->setObjectName(QStringLiteral("btnEditDone"));
     m_editDone->setGeometry(800, 0, 105, 21);
-    connect(m_editDone, &QPushButton::clicked, this, &CommentGrid::btnEditDoneClick);
+    connect(m_editDone, &QPushButton::clicked, this, guarded(this, &CommentGrid::btnEditDoneClick));
 
     m_popup = new QMenu(m_grid);
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
@@ -95,7 +97,7 @@ CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentL
         // The keys reach the commands through the grid (eventFilter), ahead of the main
         // menu's own Del, only while the grid has the focus.
         action->setShortcutContext(Qt::WidgetShortcut);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded(this, handler));
     };
     addItem("N6", QStringLiteral("行挿入(&I)"), QKeySequence(Qt::Key_Insert),
             &CommentGrid::N6Click);
@@ -114,10 +116,10 @@ CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentL
     m_open->setEnabled(true);
     m_save->setEnabled(false);
     m_saveAs->setEnabled(false);
-    connect(m_new, &QAction::triggered, this, &CommentGrid::New1Click);
-    connect(m_open, &QAction::triggered, this, &CommentGrid::Open1Click);
-    connect(m_save, &QAction::triggered, this, &CommentGrid::Save1Click);
-    connect(m_saveAs, &QAction::triggered, this, &CommentGrid::SaveAs1Click);
+    connect(m_new, &QAction::triggered, this, guarded(this, &CommentGrid::New1Click));
+    connect(m_open, &QAction::triggered, this, guarded(this, &CommentGrid::Open1Click));
+    connect(m_save, &QAction::triggered, this, guarded(this, &CommentGrid::Save1Click));
+    connect(m_saveAs, &QAction::triggered, this, guarded(this, &CommentGrid::SaveAs1Click));
 
     connect(m_grid, &QTableWidget::currentCellChanged, this,
             [this](int row, int column, int, int) { StringGrid1SelectCell(column + 1, row + 1); });
@@ -455,10 +457,12 @@ bool CommentGrid::eventFilter(QObject *watched, QEvent *event)
             event->accept();
             return true;
         }
-        if (key->key() == Qt::Key_Insert)
-            N6Click();
-        else
-            N7Click();
+        runGuarded([&] {
+            if (key->key() == Qt::Key_Insert)
+                N6Click();
+            else
+                N7Click();
+        });
         return true;
     }
     return QObject::eventFilter(watched, event);

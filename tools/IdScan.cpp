@@ -1,5 +1,7 @@
 #include "tools/IdScan.h"
 
+#include "platform/ErrorGuard.h"
+
 #include "platform/Exceptions.h"
 #include "tools/HexText.h"
 #include "ui/FormContext.h"
@@ -204,7 +206,7 @@ IdScan::IdScan(FormContext &ctx, QWidget *tabSheet1) : QObject(tabSheet1), m_ctx
     m_scanButton->setToolTip(QStringLiteral("登録済IDの表示"));
     // Enabled by connecting, and left enabled after a disconnect.
     m_scanButton->setEnabled(false);
-    connect(m_scanButton, &QPushButton::clicked, this, &IdScan::btnIDScanClick);
+    connect(m_scanButton, &QPushButton::clicked, this, guarded(this, &IdScan::btnIDScanClick));
 }
 
 void IdScan::setCurLineSource(std::function<int()> curLine)

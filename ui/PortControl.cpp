@@ -2,6 +2,7 @@
 
 #include "comm/CommX.h"
 #include "comm/PortResolver.h"
+#include "platform/ErrorGuard.h"
 #include "ui/DisplayLines.h"
 #include "ui/FormContext.h"
 #include "ui/KeyPad.h"
@@ -48,11 +49,12 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
     m_comm.setPortResolver(PortResolver::resolverFor(m_settingsPath));
 
     if (auto *open = m_ctx.element<QAbstractButton>("OpenButton"))
-        connect(open, &QAbstractButton::clicked, this, &PortControl::OpenButtonClick);
+        connect(open, &QAbstractButton::clicked, this,
+                guarded(this, &PortControl::OpenButtonClick));
     if (auto *close = m_ctx.element<QAbstractButton>("CloseButton"))
         connect(close, &QAbstractButton::clicked, this, &PortControl::CloseButtonClick);
     if (auto *item = m_ctx.form->findChild<QAction *>("MenuFileConnect"))
-        connect(item, &QAction::triggered, this, &PortControl::OpenButtonClick);
+        connect(item, &QAction::triggered, this, guarded(this, &PortControl::OpenButtonClick));
     if (auto *item = m_ctx.form->findChild<QAction *>("MenuFileDisconnect"))
         connect(item, &QAction::triggered, this, &PortControl::CloseButtonClick);
 }

@@ -1,6 +1,7 @@
 // The main window's menus, tool strip and tab pages.
 #include "ui/TForm1.h"
 
+#include "platform/ErrorGuard.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
 #include "ui/DisplayLines.h"
@@ -80,7 +81,7 @@ void TForm1::buildMenus()
     addItem(file, "MenuFileDisconnect", QStringLiteral("切断(&D)"))->setEnabled(false);
     addSeparator(file, "N2");
     connect(addItem(file, "Exit1", QStringLiteral("終了(&X)")), &QAction::triggered, this,
-            &TForm1::Exit1Click);
+            guarded(this, &TForm1::Exit1Click));
 
     QMenu *port = bar->addMenu(QStringLiteral("ポート(&P)"));
     port->setObjectName("P1");
