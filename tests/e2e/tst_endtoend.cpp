@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -132,7 +133,7 @@ private slots:
         form.portControl().CloseButtonClick();
     }
 
-    void idScanListsTheScenariosIds()
+    void idScanListsTheScenariosIdsInBothBusModes()
     {
         UnitProcess unit(m_dir.filePath("scan.tty"));
         QVERIFY(unit.start());
@@ -140,18 +141,92 @@ private slots:
         form.show();
         form.portControl().OpenButtonClick();
         QTRY_VERIFY_WITH_TIMEOUT(text(form, "IO1") != "--", kWait);
-
-        form.idScan().btnIDScanClick();
         auto *grid = form.findChild<QTableWidget *>("IDStringGrid");
         QVERIFY(grid);
-        QStringList ids;
-        for (int r = 0; r < grid->rowCount(); ++r) {
-            if (QTableWidgetItem *item = grid->item(r, 0); item && !item->text().isEmpty())
-                ids << item->text();
+        auto rows = [grid] {
+            QStringList out;
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < 4; ++c)
+                    cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+                if (!cells.first().isEmpty())
+                    out << cells.join(' ');
+            }
+            return out;
+        };
+        auto counter = [&form](const char *name) {
+            return form.findChild<QLineEdit *>(name)->text();
+        };
+
+        form.idScan().btnIDScanClick();
+        const QStringList q4 = rows();
+        QCOMPARE(q4.size(), 17);
+        QCOMPARE(q4.first(), QString("000 WO 0 OK"));
+        QVERIFY(q4.contains("0FF WO 255 OK"));
+        QVERIFY(q4.contains("105  261 OK")); // no type for 1 in Q3/Q4
+        QVERIFY(q4.contains("620 BI 32 ERR"));
+        QVERIFY(q4.contains("6FF BI 255 OK"));
+        QVERIFY(q4.contains("8C0 UW 192 OK"));
+        QCOMPARE(q4.last(), QString("905 LM 5 OK"));
+        QCOMPARE(counter("WOCnt"), QString("3"));
+        QCOMPARE(counter("WICnt"), QString("3"));
+        QCOMPARE(counter("BOCnt"), QString("2"));
+        QCOMPARE(counter("BICnt"), QString("3"));
+        QCOMPARE(counter("UWCnt"), QString("2"));
+        QCOMPARE(counter("LumoCnt"), QString("1"));
+        QCOMPARE(counter("TotalCnt"), QString("14"));
+
+        // Q2: leave the ID list first, or the scan sees it finished and does nothing.
+        form.idScan().SetBusMode(1);
+        form.context().SendKey("01");
+        QTRY_COMPARE_WITH_TIMEOUT(text(form, "IO1"), QString("IN"), kWait);
+        form.idScan().btnIDScanClick();
+        const QStringList q2 = rows();
+        QCOMPARE(q2.size(), 17);
+        QVERIFY(q2.contains("1FF OUT 511 OK"));
+        QVERIFY(q2.contains("310 IN 272 OK"));
+        QVERIFY(q2.contains("620  32 ERR"));
+        QCOMPARE(counter("BOCnt"), QString("5"));
+        QCOMPARE(counter("BICnt"), QString("4"));
+        QCOMPARE(counter("TotalCnt"), QString("9"));
+        form.portControl().CloseButtonClick();
+    }
+
+    void channelMonitorFillsAllEightChannels()
+    {
+        UnitProcess unit(m_dir.filePath("eight.tty"));
+        QVERIFY(unit.start());
+        TForm1 form(options(unit.link()));
+        form.show();
+        form.portControl().OpenButtonClick();
+        QTRY_VERIFY_WITH_TIMEOUT(text(form, "IO1") != "--", kWait);
+        // The unit lists its bit rows first and its words after them: page on until an
+        // eight-channel word is on one of the lines.
+        form.context().SendKey("01");
+        auto wordShown = [&form] {
+            for (int n = 1; n <= 4; ++n) {
+                if (text(form, QStringLiteral("Addr%1").arg(n)) == "W04")
+                    return true;
+            }
+            return false;
+        };
+        for (int page = 0; page < 10 && !wordShown(); ++page) {
+            const QString before = text(form, "Addr1");
+            form.context().SendKey("24");
+            QTRY_VERIFY_WITH_TIMEOUT(text(form, "Addr1") != before, kWait);
         }
-        const QStringList expected{"000", "010", "0FF", "105", "1FF", "200", "204", "2FF", "310",
-                                   "400", "410", "600", "620", "6FF", "800", "8C0", "905"};
-        QCOMPARE(ids, expected);
+        QVERIFY(wordShown());
+        auto filled = [&form] {
+            int count = 0;
+            for (int n = 3; n <= 34; ++n) {
+                const QString cell = text(form, QStringLiteral("StaticText%1").arg(n));
+                if (!cell.isEmpty() && !cell.contains('*'))
+                    ++count;
+            }
+            return count;
+        };
+        // One column holds the unit's eight channels once each has come round.
+        QTRY_VERIFY_WITH_TIMEOUT(filled() >= 8, 4 * kWait);
         form.portControl().CloseButtonClick();
     }
 };

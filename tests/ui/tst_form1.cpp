@@ -223,6 +223,54 @@ private slots:
         QCOMPARE(form.displayLines().CurLine(), 2);
     }
 
+    void lampsFollowTheLineAndRedrawOnlyOnChange()
+    {
+        TForm1 form(options());
+        form.show();
+        FakePort port;
+        form.context().port = &port;
+        int refreshes = 0;
+        form.displayLines().UpdateChannelMonitor = [&refreshes](int, const QString &,
+                                                                const QString &) { ++refreshes; };
+        auto colour = [&form](int k) {
+            return form.findChild<QWidget *>(QStringLiteral("Image%1").arg(k))
+                ->grab()
+                .toImage()
+                .pixelColor(8, 8);
+        };
+
+        // Before any IN or OUT line, on and off both use the bright green picture.
+        receive(form, port, Frames::displayFrame('r', 0x70, '3', "000", "8000"));
+        QCOMPARE(colour(0), QColor(0, 255, 0));
+        QCOMPARE(colour(1), QColor(0, 255, 0));
+
+        const QByteArray out = Frames::displayFrame('r', 0x76, '2', "016", "8001");
+        receive(form, port, out);
+        QCOMPARE(colour(32), QColor(255, 0, 0));
+        QCOMPARE(colour(47), QColor(255, 0, 0));
+        for (int k = 33; k <= 46; ++k)
+            QCOMPARE(colour(k), QColor(128, 0, 0));
+        QCOMPARE(refreshes, 2);
+        // Again: the first refresh remembered the cursor line before this frame moved it.
+        receive(form, port, out);
+        QCOMPARE(refreshes, 3);
+        // A third time: nothing changed, nothing is redrawn.
+        receive(form, port, out);
+        QCOMPARE(refreshes, 3);
+
+        // An IN line turns its lamps green; the red line keeps its pictures.
+        receive(form, port, Frames::displayFrame('r', 0x71, '1', "000", "0001"));
+        QCOMPARE(colour(31), QColor(0, 255, 0));
+        QCOMPARE(colour(16), QColor(0, 128, 0));
+        QCOMPARE(colour(32), QColor(255, 0, 0));
+        // Lower-case data lights nothing.
+        receive(form, port, Frames::displayFrame('r', 0x71, '1', "000", "12ab"));
+        QCOMPARE(colour(16 + 3), QColor(0, 255, 0));
+        QCOMPARE(colour(16 + 6), QColor(0, 255, 0));
+        QCOMPARE(colour(16 + 8), QColor(0, 128, 0));
+        QCOMPARE(colour(16 + 15), QColor(0, 128, 0));
+    }
+
     void bitModeFrameSwitchesLayout()
     {
         TForm1 form(options("[QXMODE]\nCommentOn=1\n"));

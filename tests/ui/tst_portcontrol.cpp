@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -163,6 +164,24 @@ private slots:
         QCOMPARE(form.displayLines().receiver().RecvCount(), 0);
         QCOMPARE(form.displayLines().receiver().PrevChar(), 32);
         form.portControl().CloseButtonClick();
+    }
+
+    void portItemsNameTheirDevicesWhilePointedAt()
+    {
+        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+        form.portControl().updatePortTips();
+        QCOMPARE(form.findChild<QAction *>("COM021")->statusTip(), m_slave);
+        QCOMPARE(form.findChild<QAction *>("COM161")->statusTip(),
+                 QStringLiteral("COM16 にはデバイスがありません"));
+
+        // The tip covers the status text while shown and gives it back afterwards.
+        const QString before = form.context().statusBar->currentMessage();
+        QStatusTipEvent show(m_slave);
+        QCoreApplication::sendEvent(&form, &show);
+        QCOMPARE(form.context().statusBar->currentMessage(), m_slave);
+        QStatusTipEvent hide{QString()};
+        QCoreApplication::sendEvent(&form, &hide);
+        QCOMPARE(form.context().statusBar->currentMessage(), before);
     }
 
     void disconnectBeforeAnyConnect()
