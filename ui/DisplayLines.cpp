@@ -57,7 +57,11 @@ void setEnabledIf(QWidget *w, bool enabled)
 
 } // namespace
 
-DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx) {}
+DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
+{
+    m_indicatorTimer.setSingleShot(true);
+    connect(&m_indicatorTimer, &QTimer::timeout, this, &DisplayLines::showIndicatorState);
+}
 
 void DisplayLines::build()
 {
@@ -164,8 +168,26 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
 
 void DisplayLines::toggleIndicator()
 {
-    if (m_el.recIndicator)
-        m_el.recIndicator->setHidden(!m_el.recIndicator->isHidden());
+    m_indicatorOn = !m_indicatorOn;
+    if (!m_indicatorShown.isValid() || m_indicatorShown.elapsed() >= kIndicatorPeriod.count())
+        showIndicatorState();
+    else if (!m_indicatorTimer.isActive())
+        m_indicatorTimer.start(kIndicatorPeriod -
+                               std::chrono::milliseconds(m_indicatorShown.elapsed()));
+}
+
+void DisplayLines::showIndicatorState()
+{
+    m_indicatorTimer.stop();
+    m_indicatorShown.start();
+    if (m_el.recIndicator && m_el.recIndicator->isHidden() == m_indicatorOn)
+        m_el.recIndicator->setVisible(m_indicatorOn);
+}
+
+void DisplayLines::hideIndicator()
+{
+    m_indicatorOn = false;
+    showIndicatorState();
 }
 
 void DisplayLines::handleFrame(const char *frame)

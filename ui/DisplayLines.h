@@ -3,9 +3,12 @@
 #include "link/DisplayLineModel.h"
 #include "link/FrameSync.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPixmap>
+#include <QTimer>
 #include <array>
+#include <chrono>
 #include <functional>
 
 struct FormContext;
@@ -57,6 +60,13 @@ public:
     std::function<void(int line)> ShowCommentLine;
     std::function<void(const QString &addr)> PlaceBitCursor;
 
+    // The receive indicator flips once per checked frame. What the screen shows follows that
+    // state at most every kIndicatorPeriod: a unit sends dozens of frames a second, and a
+    // repaint of the indicator for each of them cost more than the rest of the display.
+    bool indicatorOn() const { return m_indicatorOn; }
+    void hideIndicator();
+    static constexpr std::chrono::milliseconds kIndicatorPeriod{100};
+
     // Good frames handled since start-up (for diagnostics and benchmarks).
     quint64 goodFrames() const { return m_goodFrames; }
 
@@ -67,6 +77,7 @@ private:
     void lineContent(int line, const char *frame, bool cursor);
     void setOuterHeight(int height);
     void toggleIndicator();
+    void showIndicatorState();
 
     FormContext &m_ctx;
     FrameSync m_sync;
@@ -99,4 +110,7 @@ private:
         std::array<ImageBox *, 64> lamps{};
     } m_el;
     int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet
+    bool m_indicatorOn = false;
+    QElapsedTimer m_indicatorShown; // since the screen last caught up with m_indicatorOn
+    QTimer m_indicatorTimer;
 };

@@ -112,8 +112,7 @@ void PortControl::OpenButtonClick()
 void PortControl::CloseButtonClick()
 {
     m_comm.Close();
-    if (auto *indicator = m_ctx.element<QWidget>("RecIndicator"))
-        indicator->hide();
+    m_lines.hideIndicator();
     switchControls(false);
     m_ctx.form->setWindowTitle(portTitle(m_selectedPort));
     m_lines.clearKinds();

@@ -191,15 +191,25 @@ int PtyUnit::run()
         m_unit.advance(elapsed);
         lastTick += elapsed;
 
-        if (now >= nextRefresh) {
-            queueRefresh();
-            nextRefresh += m_options.refreshPeriod;
-            if (nextRefresh < now)
-                nextRefresh = now + m_options.refreshPeriod;
+        if (streaming()) {
+            // Keep the line full: new display lines as soon as the last ones went out, until
+            // the reader stops taking them. Bounded, so keys are still read in between.
+            for (int round = 0; round < kStreamRounds && !m_waitWritable; ++round) {
+                if (m_offset >= m_current.size() && m_queue.empty())
+                    queueRefresh();
+                writeFrames(now);
+            }
+        } else {
+            if (now >= nextRefresh) {
+                queueRefresh();
+                nextRefresh += m_options.refreshPeriod;
+                if (nextRefresh < now)
+                    nextRefresh = now + m_options.refreshPeriod;
+            }
+            writeFrames(now);
         }
-        writeFrames(now);
 
-        auto wake = nextRefresh;
+        auto wake = streaming() && !m_waitWritable ? now : nextRefresh;
         const bool pending = m_offset < m_current.size() || !m_queue.empty();
         if (pending && !m_waitWritable && !m_options.fast)
             wake = std::min(wake, m_nextWrite);

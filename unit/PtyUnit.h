@@ -55,6 +55,9 @@ private:
     void readKeys();
     void writeFrames(std::chrono::steady_clock::time_point now);
     void removeLink();
+    // Fast with no refresh period: the display lines go out back to back.
+    bool streaming() const { return m_options.fast && m_options.refreshPeriod.count() == 0; }
+    static constexpr int kStreamRounds = 64;
 
     MonitorUnit &m_unit;
     Options m_options;

@@ -29,7 +29,8 @@ QString usage()
         "                    a stale link at PATH is replaced)\n"
         "  --scenario FILE   the bus to simulate (default: the built-in scenario)\n"
         "  --fast            send frames as fast as the line takes them, not at 9600 bit/s\n"
-        "  --refresh MS      resend the four display lines every MS milliseconds (default 200)\n"
+        "  --refresh MS      resend the four display lines every MS milliseconds (default 200);\n"
+        "                    0 with --fast: resend them as soon as the line has taken them\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
         "\n"
@@ -80,8 +81,8 @@ int main(int argc, char *argv[])
         } else if (a == u"--refresh" && hasValue) {
             bool ok = false;
             const int ms = args.at(++i).toInt(&ok);
-            if (!ok || ms < 1 || ms > 60000) {
-                fail(QStringLiteral("--refresh takes milliseconds, 1 to 60000"));
+            if (!ok || ms < 0 || ms > 60000) {
+                fail(QStringLiteral("--refresh takes milliseconds, 0 to 60000"));
                 return kUsageError;
             }
             options.refreshPeriod = std::chrono::milliseconds(ms);
@@ -89,6 +90,10 @@ int main(int argc, char *argv[])
             fail(QStringLiteral("unknown option or missing value: %1 (see --help)").arg(a));
             return kUsageError;
         }
+    }
+    if (options.refreshPeriod.count() == 0 && !options.fast) {
+        fail(QStringLiteral("--refresh 0 needs --fast: a paced line refreshes on a period"));
+        return kUsageError;
     }
 
     try {

@@ -6,6 +6,7 @@
 
 #include <QActionGroup>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -327,10 +328,38 @@ private slots:
         port.feed(bad + good);
         form.displayLines().RecPkt(nullptr, int(bad.size() + good.size()));
         QCOMPARE(text(form, "IO1"), QString("--"));
-        QVERIFY(!form.findChild<QWidget *>("RecIndicator")->isHidden());
+        QVERIFY(form.displayLines().indicatorOn());
+        QWidget *indicator = form.findChild<QWidget *>("RecIndicator");
+        QVERIFY(!indicator->isHidden()); // the first blink shows at once
         form.displayLines().RecPkt(nullptr, int(port.incoming.size()));
         QCOMPARE(text(form, "IO1"), QString("IN"));
-        QVERIFY(form.findChild<QWidget *>("RecIndicator")->isHidden());
+        QVERIFY(!form.displayLines().indicatorOn());
+        // The screen catches up within the indicator's period.
+        QVERIFY(!indicator->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(indicator->isHidden(), 1000);
+    }
+
+    void indicatorRepaintsAtMostTenTimesASecond()
+    {
+        TForm1 form(options());
+        FakePort port;
+        form.context().port = &port;
+        QWidget *indicator = form.findChild<QWidget *>("RecIndicator");
+        int changes = 0;
+        bool lastHidden = indicator->isHidden();
+        QElapsedTimer clock;
+        clock.start();
+        const QByteArray frame = "*rt100000012C";
+        while (clock.elapsed() < 500) {
+            port.feed(frame);
+            form.displayLines().RecPkt(nullptr, int(frame.size()));
+            QCoreApplication::processEvents();
+            if (indicator->isHidden() != lastHidden) {
+                lastHidden = indicator->isHidden();
+                ++changes;
+            }
+        }
+        QVERIFY2(changes >= 2 && changes <= 7, qPrintable(QString::number(changes)));
     }
 
     void aboutBoxIsModelessAndReusable()
