@@ -3,6 +3,7 @@
 //  - window-thread CPU per received byte while the far end sends as fast as it can, the
 //    OnReceive handler taking every byte with ReadChar;
 //  - CPU used by an open, idle port (no busy waiting: should be ~0).
+#include "bench/BenchSupport.h"
 #include "comm/CommX.h"
 
 #include <QCoreApplication>
@@ -25,29 +26,10 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-double cpuSeconds(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    QString path;
-    Pty()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~Pty()
-    {
-        ::close(master);
-        ::close(slave);
-    }
-};
+using bench::cpuSeconds;
+using bench::Goal;
+using bench::Pty;
+using bench::row;
 
 void openOn(TCommX &comm, const Pty &pty)
 {
@@ -79,9 +61,10 @@ void keyFrameLatency(const Pty &pty, TCommX &comm)
         }
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     }
-    std::sort(micros.begin(), micros.end());
-    std::printf("| key frame latency, median        | %10.1f us |\n", micros[kFrames / 2]);
-    std::printf("| key frame latency, 99th pct      | %10.1f us |\n", micros[kFrames * 99 / 100]);
+    row("SendString to bytes at the pty master, median", bench::percentile(micros, 0.5) / 1000.0,
+        "ms", Goal::Below, 1);
+    row("SendString to bytes at the pty master, 99th percentile",
+        bench::percentile(micros, 0.99) / 1000.0, "ms");
 }
 
 void receiveCost(const Pty &pty, TCommX &comm)
@@ -124,12 +107,13 @@ void receiveCost(const Pty &pty, TCommX &comm)
     const double cpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
     sender.join();
     QObject::disconnect(c);
-    std::printf("| received at full speed           | %10lld B  |\n",
-                static_cast<long long>(received));
-    std::printf("| receive rate                     | %10.2f MB/s |\n",
-                double(received) / wall / 1e6);
-    std::printf("| window-thread CPU per byte       | %10.1f ns |\n",
-                received ? cpu * 1e9 / double(received) : 0.0);
+    if (received < kBytes)
+        std::fprintf(stderr, "bench_comm: received %lld of %lld bytes\n",
+                     static_cast<long long>(received), static_cast<long long>(kBytes));
+    row("TCommX receive rate, pty at full speed, ReadChar per byte", double(received) / wall / 1e6,
+        "MB/s");
+    row("TCommX window-thread CPU per received byte", received ? cpu * 1e9 / double(received) : 0.0,
+        "ns");
 }
 
 void idleCost(TCommX &)
@@ -139,7 +123,7 @@ void idleCost(TCommX &)
     const double cpu0 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     loop.exec();
     const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
-    std::printf("| idle open port, process CPU      | %10.3f ms/s |\n", cpu * 1000.0 / 2.0);
+    row("TCommX open and idle, process CPU", cpu * 100.0 / 2.0, "% of a core");
 }
 
 } // namespace
@@ -154,8 +138,6 @@ int main(int argc, char **argv)
     }
     TCommX comm;
     openOn(comm, pty);
-    std::printf("| measure                          | value         |\n");
-    std::printf("|----------------------------------|---------------|\n");
     keyFrameLatency(pty, comm);
     idleCost(comm);
     receiveCost(pty, comm);
