@@ -398,7 +398,9 @@ std::array<MonitorUnit::Line, 4> MonitorUnit::bitLines() const
     std::array<Line, 4> out;
     for (int i = 0; i < kLines; ++i) {
         const int first = block + 16 * i;
-        out[i] = {kind, bitAddr(i == 0 ? m_bitCursor : first), hex4(rows[first / 16]),
+        // Every line names the cursor's bit: the window places its cursor from each frame's
+        // address, and labels each line's bits from the block that address lies in.
+        out[i] = {kind, bitAddr(m_bitCursor), hex4(rows[first / 16]),
                   m_bitCursor / 16 == first / 16};
     }
     return out;

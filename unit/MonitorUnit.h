@@ -55,7 +55,7 @@ std::optional<KeyPress> keyFromCode(const QByteArray &code);
 // - ERR: an ER# line with the number of erroneous IDs, then one ERR line per erroneous ID.
 // Display, bit mode: a bit cursor 000..255 on the side last chosen with IN or OUT; "24" one bit
 // higher, "25" lower, "27" 16 on, "22" 16 back (stopping at the ends); the lines show the
-// 64-bit block holding the cursor, the first line's address is the cursor's bit address, the
+// 64-bit block holding the cursor, every line's address is the cursor's bit address, the
 // cursor flag marks the line holding it; ON (debug state) toggles the bit under the cursor.
 // ENABLE and MODE toggle the debug state and the mode. INI abandons edits and entries, returns
 // to the IN view and bit 000 and restores the outputs of the scenario.

@@ -305,11 +305,12 @@ private slots:
         QTest::addColumn<QByteArrayList>("data");
         QTest::addColumn<int>("line");
 
-        QTest::newRow("bit 0") << 0 << QByteArrayList{"000", "016", "032", "048"}
+        // Every line carries the cursor's address; the block follows from it.
+        QTest::newRow("bit 0") << 0 << QByteArrayList{"000", "000", "000", "000"}
                                << QByteArrayList{"8001", "0000", "0000", "0000"} << 0;
-        QTest::newRow("bit 70") << 70 << QByteArrayList{"070", "080", "096", "112"}
+        QTest::newRow("bit 70") << 70 << QByteArrayList{"070", "070", "070", "070"}
                                 << QByteArrayList{"FFFF", "1234", "0000", "0000"} << 0;
-        QTest::newRow("bit 100") << 100 << QByteArrayList{"100", "080", "096", "112"}
+        QTest::newRow("bit 100") << 100 << QByteArrayList{"100", "100", "100", "100"}
                                  << QByteArrayList{"FFFF", "1234", "0000", "0000"} << 2;
     }
 
