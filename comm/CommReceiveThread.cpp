@@ -25,16 +25,7 @@ TCommReceiveThread::~TCommReceiveThread()
 
 void TCommReceiveThread::start()
 {
-    m_owner->threadStarted();
-    try {
-        std::thread([self = shared_from_this()] {
-            self->run();
-            self->m_owner->threadEnded();
-        }).detach();
-    } catch (...) {
-        m_owner->threadEnded();
-        throw;
-    }
+    CommSession::runDetached(m_owner, shared_from_this());
 }
 
 void TCommReceiveThread::Terminate()

@@ -30,6 +30,7 @@ public:
     void wake();
 
 private:
+    friend class CommSession; // runs run() on the detached thread
     void run();
 
     std::shared_ptr<CommSession> m_owner;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class CommSession;
 
@@ -97,6 +98,24 @@ public:
 
     void threadStarted();
     void threadEnded();
+
+    // Runs worker->run() on a detached thread that holds the only strong reference to the
+    // worker, so the worker disposes of itself; the count of running threads covers it.
+    template <class Worker>
+    static void runDetached(std::shared_ptr<CommSession> owner, std::shared_ptr<Worker> worker)
+    {
+        owner->threadStarted();
+        try {
+            std::thread([worker = std::move(worker), owner] {
+                worker->run();
+                // Last: after this the component may stop waiting for us.
+                owner->threadEnded();
+            }).detach();
+        } catch (...) {
+            owner->threadEnded();
+            throw;
+        }
+    }
     bool waitThreadsEnded(std::chrono::milliseconds maxWait);
     bool threadsEnded();
 

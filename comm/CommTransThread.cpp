@@ -26,17 +26,7 @@ TCommTransThread::~TCommTransThread()
 
 void TCommTransThread::start()
 {
-    m_owner->threadStarted();
-    try {
-        std::thread([self = shared_from_this()] {
-            self->run();
-            // Last: after this the component may stop waiting for us.
-            self->m_owner->threadEnded();
-        }).detach();
-    } catch (...) {
-        m_owner->threadEnded();
-        throw;
-    }
+    CommSession::runDetached(m_owner, shared_from_this());
 }
 
 void TCommTransThread::post(QByteArray chunk)

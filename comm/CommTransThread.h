@@ -43,6 +43,7 @@ public:
     std::atomic<int> CharTime{0};
 
 private:
+    friend class CommSession; // runs run() on the detached thread
     void run();
     void writeChunk(const QByteArray &chunk);
     void reportLineErrors();

@@ -23,10 +23,10 @@
 namespace
 {
 
-constexpr int kWait = 10000;     // ms for the window to take one batch
-constexpr int kUnits = 900;      // frames and noise runs in the stream
-constexpr int kBatchBytes = 600; // written at once: well inside the pty's buffer
-constexpr std::chrono::milliseconds kRefresh{200}; // the unit's refresh period
+constexpr int kWait = 10000;                      // ms for the window to take one batch
+constexpr int kUnits = 900;                       // frames and noise runs in the stream
+constexpr int kBatchBytes = 600;                  // written at once: well inside the pty's buffer
+constexpr std::chrono::milliseconds kRefresh{20}; // how long the line may stay quiet
 
 enum class Fault { None, FlipBit, DropByte, StrayStar, LowerCaseCheck, Garbage };
 
@@ -38,9 +38,10 @@ struct Unit {
 QByteArray frameFor(int seq, int line)
 {
     const char kind = "12"[seq & 1];
-    return Frames::displayFrame(0x70 | char(seq & 2), char(0x70 | line), kind,
-                                QByteArray::number(seq % 1000).rightJustified(3, '0'),
-                                QByteArray::number(seq & 0xFFFF, 16).toUpper().rightJustified(4, '0'));
+    return Frames::displayFrame(
+        0x70 | char(seq & 2), char(0x70 | line), kind,
+        QByteArray::number(seq % 1000).rightJustified(3, '0'),
+        QByteArray::number(seq & 0xFFFF, 16).toUpper().rightJustified(4, '0'));
 }
 
 // One corrupted frame: a single byte changed, dropped or added, or its check made lower-case.
@@ -74,7 +75,8 @@ QByteArray garbage(QRandomGenerator &rng)
     for (char &c : g) {
         // Mostly the bytes frames are made of, so the noise looks like frames to the receiver.
         static const char kAlphabet[] = "*prtw0123456789ABCDEF";
-        c = rng.bounded(3) ? kAlphabet[rng.bounded(int(sizeof kAlphabet) - 1)] : char(rng.bounded(256));
+        c = rng.bounded(3) ? kAlphabet[rng.bounded(int(sizeof kAlphabet) - 1)]
+                           : char(rng.bounded(256));
     }
     return g;
 }
@@ -148,7 +150,8 @@ class tst_Noise : public QObject
     bool writeAll(const QByteArray &bytes)
     {
         for (qsizetype done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            const ssize_t n =
+                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -184,8 +187,9 @@ private slots:
         for (int n = 0; n < 4; ++n) {
             auto *edit = form.findChild<QLineEdit *>(QStringLiteral("Edit%1").arg(n + 1));
             QVERIFY(edit);
-            connect(edit, &QLineEdit::textChanged, this,
-                    [&shown, n](const QString &text) { shown << std::pair{n, text.toLatin1()}; });
+            connect(edit, &QLineEdit::textChanged, this, [&shown, n](const QString &text) {
+                shown << std::pair{n, text.toLatin1()};
+            });
         }
         const quint64 goodBefore = form.displayLines().goodFrames();
 
@@ -213,6 +217,7 @@ private slots:
             };
             while (!QTest::qWaitFor(drained, kRefresh.count())) {
                 QVERIFY2(waited.elapsed() < kWait, "the window stopped taking frames");
+                QVERIFY(intactSoFar > 0);
                 QVERIFY(writeAll(expected.at(intactSoFar - 1).second));
                 ++refreshes;
             }
@@ -242,7 +247,8 @@ private slots:
             }
             const QString k = QString::number(n + 1);
             QCOMPARE(form.findChild<QLineEdit *>("Edit" + k)->text().toLatin1(), last);
-            QCOMPARE(form.findChild<QLabel *>("IO" + k)->text(), DisplayLineModel::kindText(last.at(3)));
+            QCOMPARE(form.findChild<QLabel *>("IO" + k)->text(),
+                     DisplayLineModel::kindText(last.at(3)));
             QCOMPARE(form.findChild<QLabel *>("Addr" + k)->text().toLatin1(), last.mid(4, 3));
             QCOMPARE(form.findChild<QLabel *>("Data" + k)->text().toLatin1(), last.mid(7, 4));
         }
