@@ -650,8 +650,23 @@ void TCustomCommX::receiveNotice()
         return;
     }
     const int n = ReceiveCount();
-    if (n != 0)
-        emit OnReceive(this, n);
+    if (n == 0)
+        return;
+    emit OnReceive(this, n);
+    // A handler may stop early (the receiver does, at a rejected frame) and leave bytes for the
+    // next event. The driver raises one only when more bytes arrive, so the last burst of a
+    // quiet line would wait unseen: raise it again, from the event loop, while the handler
+    // keeps taking bytes.
+    const int left = isOpen() ? ReceiveCount() : 0;
+    if (left > 0 && left < n) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, session = std::weak_ptr<CommSession>(m_session)] {
+                if (!session.expired() && session.lock() == m_session)
+                    receiveNotice();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TCustomCommX::deviceLost(CommSession *session)

@@ -39,7 +39,7 @@ struct ReceiverModel {
     {
         if ((prevChar & 0xFF) == '*' && (b & 0xF8) == 0x70) {
             recvCount = 1;
-            recvText = "*";
+            recvText.assign(1, '*'); // not = "*": GCC 12 warns falsely (restrict) there
             started = true;
         }
         prevChar = b;

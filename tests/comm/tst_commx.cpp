@@ -476,6 +476,33 @@ private slots:
         QCOMPARE(total, 11);
     }
 
+    void bytesLeftByAHandlerComeBackWithoutNewArrivals()
+    {
+        TCommX comm;
+        useDevice(comm, m_pty->path);
+        comm.setFlowCtrl(cfcNone);
+        QByteArray got;
+        int events = 0;
+        // Like the receiver at a rejected frame: takes a few bytes, leaves the rest.
+        connect(&comm, &TCustomCommX::OnReceive, this, [&](QObject *, int n) {
+            ++events;
+            for (int i = 0; i < std::min(n, 4); ++i)
+                got.append(char(comm.ReadChar()));
+        });
+        comm.Open();
+        m_pty->send("0123456789AB");
+        QTRY_COMPARE(got, QByteArray("0123456789AB"));
+        QVERIFY(events >= 3);
+        // A handler that takes nothing is not called again and again.
+        disconnect(&comm, &TCustomCommX::OnReceive, this, nullptr);
+        int idle = 0;
+        connect(&comm, &TCustomCommX::OnReceive, this, [&](QObject *, int) { ++idle; });
+        m_pty->send("xyz");
+        QTRY_COMPARE(idle, 1);
+        QTest::qWait(100);
+        QCOMPARE(idle, 1);
+    }
+
     // Handlers run inside a waiting read; a read they start must neither take the bytes the
     // waiting one is after nor be served alongside it.
     void readNestedInAWaitingReadTakesNothing()

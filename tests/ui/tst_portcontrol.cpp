@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
@@ -182,6 +183,26 @@ private slots:
         QStatusTipEvent hide{QString()};
         QCoreApplication::sendEvent(&form, &hide);
         QCOMPARE(form.context().statusBar->currentMessage(), before);
+    }
+
+    void closingTheWindowWhileConnectedIsPrompt()
+    {
+        QElapsedTimer clock;
+        {
+            TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+            form.findChild<QAction *>("COM021")->trigger();
+            form.portControl().OpenButtonClick();
+            QVERIFY(form.CommX1().isOpen());
+            // Received bytes still waiting to be read, and a key frame not yet sent.
+            const QByteArray burst(3000, '0');
+            QCOMPARE(::write(m_master, burst.constData(), burst.size()), ssize_t(burst.size()));
+            form.context().SendKey("01");
+            // The line keeps talking while the window goes.
+            QTest::qWait(50);
+            clock.start();
+        }
+        // Closing waits for the port's threads (a few hundred milliseconds at most).
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void disconnectBeforeAnyConnect()
