@@ -1,5 +1,6 @@
 #include "link/Frames.h"
 #include "platform/Exceptions.h"
+#include "platform/SjisText.h"
 #include "tests/support/FakePort.h"
 #include "ui/DisplayLines.h"
 #include "ui/TForm1.h"
@@ -360,6 +361,28 @@ private slots:
             }
         }
         QVERIFY2(changes >= 2 && changes <= 7, qPrintable(QString::number(changes)));
+    }
+
+    void commentFileFromTheCommandLineShowsBesideTheLamps()
+    {
+        TForm1::Options o = options("[QXMODE]\r\nCommentOn=1\r\n");
+        const QString csv = m_dir.filePath("comments.csv");
+        writeFile(csv, toSjis(QStringLiteral("BI,16,非常停止\r\nBI,17,\"運転, 準備\"\r\n"
+                                             "WO,81,バルブ開\r\n")));
+        o.arguments = {csv};
+        TForm1 form(o);
+        QVERIFY(form.findChild<QAction *>("Save1")->isEnabled());
+        FakePort port;
+        form.context().port = &port;
+        // Line 2 shows the inputs from bit 16 on; line 4 the output word 5.
+        receive(form, port, Frames::displayFrame('r', 0x71, '1', "016", "0003"));
+        receive(form, port, Frames::displayFrame('r', 0x73, '2', "W05", "0002"));
+        QCOMPARE(text(form, "Lab16"), QString("16"));
+        QCOMPARE(text(form, "CmntEdit16"), QStringLiteral("非常停止"));
+        QCOMPARE(text(form, "CmntEdit17"), QStringLiteral("運転, 準備"));
+        QCOMPARE(text(form, "Lab49"), QString("5-1"));
+        QCOMPARE(text(form, "CmntEdit49"), QStringLiteral("バルブ開"));
+        QCOMPARE(text(form, "CmntEdit48"), QString());
     }
 
     void aboutBoxIsModelessAndReusable()
