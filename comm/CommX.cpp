@@ -307,10 +307,20 @@ TCustomCommX::DrainResult TCustomCommX::drainDevice()
         return DrainResult::Failed;
     SerialDevice &device = m_session->device;
     const qsizetype keep = std::max(m_bufLenReceive, kMinReceiveKeep);
+    // Bytes beyond what the buffer has room for stay in the driver, which holds the sender back,
+    // so a reader that keeps reading loses nothing. Only when the reader took nothing since the
+    // buffer filled are they read and dropped, as an overflowing input queue drops them: left
+    // in the driver they would wake the receive thread again and again.
+    const bool overflowing = m_received.size() - m_receivedPos >= keep;
     char raw[4096];
     for (;;) {
+        const qsizetype room = keep - (m_received.size() - m_receivedPos);
+        const qsizetype want =
+            overflowing ? qsizetype(sizeof raw) : std::min(qsizetype(sizeof raw), room);
+        if (want <= 0)
+            return DrainResult::Ok;
         int err = 0;
-        const qint64 n = device.readSome(raw, sizeof raw, &err);
+        const qint64 n = device.readSome(raw, want, &err);
         if (n < 0) {
             const DeviceError e = classifyDeviceErrno(err);
             if (e == DeviceError::Gone || e == DeviceError::NoSuchDevice) {
@@ -333,10 +343,9 @@ TCustomCommX::DrainResult TCustomCommX::drainDevice()
         }
         QByteArray data;
         m_decoder.feed(raw, n, data);
-        const qsizetype room = keep - (m_received.size() - m_receivedPos);
         if (room > 0)
             m_received.append(data.constData(), std::min(room, data.size()));
-        if (n < qint64(sizeof raw))
+        if (n < want)
             return DrainResult::Ok;
     }
 }
@@ -494,7 +503,9 @@ void TCustomCommX::receiveNotice()
     // next event. The driver raises one only when more bytes arrive, so the last burst of a
     // quiet line would wait unseen: raise it again, from the event loop, while the handler
     // keeps taking bytes.
-    const int left = isOpen() ? ReceiveCount() : 0;
+    // Only what this event already took in counts: draining the driver here would pull the
+    // next burst into the bounded buffer ahead of its own notice.
+    const int left = isOpen() ? int(m_received.size() - m_receivedPos) : 0;
     if (left > 0 && left < n) {
         QMetaObject::invokeMethod(
             this,

@@ -476,6 +476,38 @@ private slots:
         QCOMPARE(total, 11);
     }
 
+    void aBurstLargerThanTheBufferArrivesWhole()
+    {
+        TCommX comm;
+        useDevice(comm, m_pty->path);
+        comm.setFlowCtrl(cfcNone);
+        QByteArray got;
+        connect(&comm, &TCustomCommX::OnReceive, this, [&](QObject *, int n) {
+            for (int i = 0; i < n; ++i)
+                got.append(char(comm.ReadChar()));
+        });
+        comm.Open();
+        // Several times the component's buffer, written while the window is busy elsewhere:
+        // what does not fit stays in the driver until the reader has made room.
+        QByteArray burst;
+        for (int i = 0; i < 3 * 4096; ++i)
+            burst.append(char('a' + i % 26));
+        const int flags = ::fcntl(m_pty->master, F_GETFL);
+        ::fcntl(m_pty->master, F_SETFL, flags | O_NONBLOCK);
+        qsizetype sent = 0;
+        while (sent < burst.size()) {
+            // Fill the line to the brim before the window gets to read anything.
+            ssize_t n = 0;
+            while (sent < burst.size() && (n = ::write(m_pty->master, burst.constData() + sent,
+                                                       size_t(burst.size() - sent))) > 0)
+                sent += n;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        ::fcntl(m_pty->master, F_SETFL, flags);
+        QTRY_COMPARE(got.size(), burst.size());
+        QCOMPARE(got, burst);
+    }
+
     void bytesLeftByAHandlerComeBackWithoutNewArrivals()
     {
         TCommX comm;
