@@ -1,5 +1,6 @@
 #include "comm/CommX.h"
 #include "tests/e2e/UnitProcess.h"
+#include "tests/support/PtyPair.h"
 #include "tools/IdScan.h"
 #include "ui/BitPanel.h"
 #include "ui/DisplayLines.h"
@@ -49,11 +50,9 @@ class tst_EndToEnd : public QObject
     TForm1::Options options(const QString &link)
     {
         TForm1::Options o;
-        o.settingsPath = m_dir.filePath("qxwatch.ini");
-        QFile ini(o.settingsPath);
-        if (!ini.open(QIODevice::WriteOnly))
-            qFatal("cannot write settings");
-        ini.write(QStringLiteral("[PORTS]\r\nCOM1=%1\r\n").arg(link).toLocal8Bit());
+        o.settingsPath =
+            writeSettingsFile(m_dir.filePath("qxwatch.ini"),
+                              QStringLiteral("[PORTS]\r\nCOM1=%1\r\n").arg(link).toLocal8Bit());
         return o;
     }
 

@@ -4,6 +4,7 @@
 #include "fuzz/ReceiverModel.h"
 #include "link/DisplayLineModel.h"
 #include "link/Frames.h"
+#include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -133,44 +134,19 @@ class tst_Noise : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    int m_master = -1;
-    QString m_slave;
+    PtyPair m_pty;
 
     TForm1::Options options()
     {
         TForm1::Options o;
-        o.settingsPath = m_dir.filePath("qxwatch.ini");
-        QFile ini(o.settingsPath);
-        if (!ini.open(QIODevice::WriteOnly))
-            qFatal("cannot write settings");
-        ini.write(QStringLiteral("[PORTS]\r\nCOM1=%1\r\n").arg(m_slave).toLocal8Bit());
+        o.settingsPath = writeSettingsFile(
+            m_dir.filePath("qxwatch.ini"),
+            QStringLiteral("[PORTS]\r\nCOM1=%1\r\n").arg(m_pty.slavePath()).toLocal8Bit());
         return o;
     }
 
-    bool writeAll(const QByteArray &bytes)
-    {
-        for (qsizetype done = 0; done < bytes.size();) {
-            const ssize_t n =
-                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
-    }
-
 private slots:
-    void initTestCase()
-    {
-        char name[128];
-        int slave = -1;
-        QCOMPARE(openpty(&m_master, &slave, name, nullptr, nullptr), 0);
-        ::close(slave);
-        m_slave = QString::fromLocal8Bit(name);
-    }
-    void cleanupTestCase() { ::close(m_master); }
+    void initTestCase() { QVERIFY(m_pty.isValid()); }
 
     void damagedFramesAreDroppedAndIntactOnesShown()
     {
@@ -204,7 +180,7 @@ private slots:
                 ++intactSoFar;
             if (batch.size() < kBatchBytes && i + 1 < units.size())
                 continue;
-            QVERIFY(writeAll(batch));
+            QVERIFY(m_pty.writeAll(batch));
             batch.clear();
             // Paced by the window: the next batch goes out once this one is shown. A bad frame
             // ends its receive event and the bytes after it wait for the next arrival, as a
@@ -218,7 +194,7 @@ private slots:
             while (!QTest::qWaitFor(drained, kRefresh.count())) {
                 QVERIFY2(waited.elapsed() < kWait, "the window stopped taking frames");
                 QVERIFY(intactSoFar > 0);
-                QVERIFY(writeAll(expected.at(intactSoFar - 1).second));
+                QVERIFY(m_pty.writeAll(expected.at(intactSoFar - 1).second));
                 ++refreshes;
             }
         }

@@ -1,4 +1,5 @@
 #include "comm/CommX.h"
+#include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <pty.h>
 #include <unistd.h>
 
 namespace
@@ -49,30 +49,17 @@ class tst_PortControl : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    int m_master = -1;
-    QString m_slave;
+    PtyPair m_pty;
 
     TForm1::Options options(const QByteArray &ports)
     {
         TForm1::Options o;
-        o.settingsPath = m_dir.filePath("qxwatch.ini");
-        QFile ini(o.settingsPath);
-        if (!ini.open(QIODevice::WriteOnly))
-            qFatal("cannot write settings");
-        ini.write("[PORTS]\r\n" + ports);
+        o.settingsPath = writeSettingsFile(m_dir.filePath("qxwatch.ini"), "[PORTS]\r\n" + ports);
         return o;
     }
 
 private slots:
-    void initTestCase()
-    {
-        char name[128];
-        int slave = -1;
-        QCOMPARE(openpty(&m_master, &slave, name, nullptr, nullptr), 0);
-        ::close(slave);
-        m_slave = QString::fromLocal8Bit(name);
-    }
-    void cleanupTestCase() { ::close(m_master); }
+    void initTestCase() { QVERIFY(m_pty.isValid()); }
 
     void choosingAPortOnlyNamesIt()
     {
@@ -125,7 +112,7 @@ private slots:
 
     void connectDisconnectConnect()
     {
-        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_pty.slavePath()).toLocal8Bit()));
         form.findChild<QAction *>("COM021")->trigger();
         form.portControl().OpenButtonClick();
         QVERIFY(form.CommX1().isOpen());
@@ -142,7 +129,7 @@ private slots:
         QByteArray got;
         for (int i = 0; i < 100 && got.size() < 5; ++i) {
             char buf[16];
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
             if (n > 0)
                 got.append(buf, n);
             else
@@ -169,17 +156,17 @@ private slots:
 
     void portItemsNameTheirDevicesWhilePointedAt()
     {
-        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+        TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_pty.slavePath()).toLocal8Bit()));
         form.portControl().updatePortTips();
-        QCOMPARE(form.findChild<QAction *>("COM021")->statusTip(), m_slave);
+        QCOMPARE(form.findChild<QAction *>("COM021")->statusTip(), m_pty.slavePath());
         QCOMPARE(form.findChild<QAction *>("COM161")->statusTip(),
                  QStringLiteral("COM16 にはデバイスがありません"));
 
         // The tip covers the status text while shown and gives it back afterwards.
         const QString before = form.context().statusBar->currentMessage();
-        QStatusTipEvent show(m_slave);
+        QStatusTipEvent show(m_pty.slavePath());
         QCoreApplication::sendEvent(&form, &show);
-        QCOMPARE(form.context().statusBar->currentMessage(), m_slave);
+        QCOMPARE(form.context().statusBar->currentMessage(), m_pty.slavePath());
         QStatusTipEvent hide{QString()};
         QCoreApplication::sendEvent(&form, &hide);
         QCOMPARE(form.context().statusBar->currentMessage(), before);
@@ -189,13 +176,15 @@ private slots:
     {
         QElapsedTimer clock;
         {
-            TForm1 form(options(QStringLiteral("COM2=%1\r\n").arg(m_slave).toLocal8Bit()));
+            TForm1 form(
+                options(QStringLiteral("COM2=%1\r\n").arg(m_pty.slavePath()).toLocal8Bit()));
             form.findChild<QAction *>("COM021")->trigger();
             form.portControl().OpenButtonClick();
             QVERIFY(form.CommX1().isOpen());
             // Received bytes still waiting to be read, and a key frame not yet sent.
             const QByteArray burst(3000, '0');
-            QCOMPARE(::write(m_master, burst.constData(), burst.size()), ssize_t(burst.size()));
+            QCOMPARE(::write(m_pty.master(), burst.constData(), burst.size()),
+                     ssize_t(burst.size()));
             form.context().SendKey("01");
             // The line keeps talking while the window goes.
             QTest::qWait(50);
