@@ -8,7 +8,6 @@
 #include "ui/TForm1.h"
 
 #include <QAbstractButton>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>

@@ -10,7 +10,6 @@
 #include "ui/TForm1.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -18,7 +17,6 @@
 #include <QTest>
 
 #include <cerrno>
-#include <pty.h>
 #include <unistd.h>
 
 namespace

@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
