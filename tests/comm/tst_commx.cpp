@@ -212,10 +212,7 @@ private slots:
     {
         TCommX comm;
         useDevice(comm, m_pty->path);
-        comm.setFlowCtrl(cfcXonXoff);
-        comm.Open();
-        m_pty->send(QByteArray(1, kXoff));
-        QTRY_VERIFY(m_pty->outputStopped());
+        QVERIFY(openWithOutputHeld(comm));
 
         const QByteArray data = pattern(5000);
         QVERIFY(comm.Write(data.constData(), int(data.size())));
@@ -234,11 +231,8 @@ private slots:
     {
         TCommX comm;
         useDevice(comm, m_pty->path);
-        comm.setFlowCtrl(cfcXonXoff);
         comm.setBufLenTrans(16);
-        comm.Open();
-        m_pty->send(QByteArray(1, kXoff));
-        QTRY_VERIFY(m_pty->outputStopped());
+        QVERIFY(openWithOutputHeld(comm));
 
         // Runs inside Write's wait: the window keeps processing events while it is throttled.
         int inFlightWhileWaiting = -1;
@@ -259,10 +253,7 @@ private slots:
     {
         TCommX comm;
         useDevice(comm, m_pty->path);
-        comm.setFlowCtrl(cfcXonXoff);
-        comm.Open();
-        m_pty->send(QByteArray(1, kXoff));
-        QTRY_VERIFY(m_pty->outputStopped());
+        QVERIFY(openWithOutputHeld(comm));
         const QByteArray data = pattern(5000);
         QVERIFY(comm.Write(data.constData(), int(data.size())));
         QCOMPARE(comm.PendingChunks(), 3);
@@ -281,12 +272,9 @@ private slots:
     {
         auto *comm = new TCommX;
         useDevice(*comm, m_pty->path);
-        comm->setFlowCtrl(cfcXonXoff);
         int events = 0;
         connect(comm, &TCustomCommX::OnReceive, this, [&] { ++events; });
-        comm->Open();
-        m_pty->send(QByteArray(1, kXoff));
-        QTRY_VERIFY(m_pty->outputStopped());
+        QVERIFY(openWithOutputHeld(*comm));
         const QByteArray data = pattern(20000);
         QVERIFY(comm->Write(data.constData(), int(data.size())));
         // The receive thread blocks on a notice that nobody serves before the destruction.
@@ -308,6 +296,16 @@ private slots:
     }
 
 private:
+    // Opens with XON/XOFF flow control and stops the output with an XOFF from the far end, so
+    // what the component queues stays with its transmit thread. True once the line is held.
+    bool openWithOutputHeld(TCustomCommX &comm)
+    {
+        comm.setFlowCtrl(cfcXonXoff);
+        comm.Open();
+        m_pty->send(QByteArray(1, kXoff));
+        return QTest::qWaitFor([this] { return m_pty->outputStopped(); });
+    }
+
     std::optional<Pty> m_pty;
 };
 
