@@ -1,5 +1,5 @@
 // qxwatch: front panel for the hand-held monitor unit of a QX field bus.
-#include "platform/GuardedApplication.h"
+#include "platform/widgets/GuardedApplication.h"
 #include "ui/TForm1.h"
 
 int main(int argc, char **argv)

@@ -1,6 +1,6 @@
 #include "comments/CommentGrid.h"
 
-#include "platform/ErrorGuard.h"
+#include "platform/widgets/ErrorGuard.h"
 
 #include "platform/Exceptions.h"
 #include "ui/FormContext.h"

@@ -1,6 +1,6 @@
 #include "comments/CommentPanels.h"
 
-#include "platform/ImageBox.h"
+#include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
 
 #include <QLabel>

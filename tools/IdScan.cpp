@@ -1,6 +1,6 @@
 #include "tools/IdScan.h"
 
-#include "platform/ErrorGuard.h"
+#include "platform/widgets/ErrorGuard.h"
 
 #include "platform/Exceptions.h"
 #include "tools/HexText.h"

@@ -1,7 +1,7 @@
 #include "ui/BitPanel.h"
 
 #include "platform/Exceptions.h"
-#include "platform/ImageBox.h"
+#include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
 #include "ui/DisplayLines.h"
 
 #include "platform/Exceptions.h"
-#include "platform/ImageBox.h"
 #include "platform/SjisText.h"
+#include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
 
 #include <QFrame>

@@ -2,7 +2,7 @@
 
 #include "comm/CommX.h"
 #include "comm/PortResolver.h"
-#include "platform/ErrorGuard.h"
+#include "platform/widgets/ErrorGuard.h"
 #include "ui/DisplayLines.h"
 #include "ui/FormContext.h"
 #include "ui/KeyPad.h"

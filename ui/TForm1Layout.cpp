@@ -1,7 +1,7 @@
 // The main window's menus, tool strip and tab pages.
 #include "ui/TForm1.h"
 
-#include "platform/ErrorGuard.h"
+#include "platform/widgets/ErrorGuard.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
 #include "ui/DisplayLines.h"

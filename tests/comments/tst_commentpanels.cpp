@@ -1,7 +1,7 @@
 #include "comments/CommentGrid.h"
 #include "comments/CommentPanels.h"
-#include "platform/ImageBox.h"
 #include "platform/SjisText.h"
+#include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
 
 #include <QAction>

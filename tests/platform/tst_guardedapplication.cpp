@@ -1,6 +1,6 @@
-#include "platform/ErrorGuard.h"
 #include "platform/Exceptions.h"
-#include "platform/GuardedApplication.h"
+#include "platform/widgets/ErrorGuard.h"
+#include "platform/widgets/GuardedApplication.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -2,7 +2,7 @@
 
 // The bit panel on a test window of its own, and a scripted unit that answers arrow keys.
 #include "link/Frames.h"
-#include "platform/ImageBox.h"
+#include "platform/widgets/ImageBox.h"
 #include "tests/support/FakePort.h"
 #include "ui/BitPanel.h"
 #include "ui/FormContext.h"

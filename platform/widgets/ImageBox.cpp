@@ -1,4 +1,4 @@
-#include "platform/ImageBox.h"
+#include "platform/widgets/ImageBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>

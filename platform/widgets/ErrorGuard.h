@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Exceptions.h"
-#include "platform/GuardedApplication.h"
+#include "platform/widgets/GuardedApplication.h"
 
 #include <exception>
 #include <utility>

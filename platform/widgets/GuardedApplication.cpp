@@ -1,4 +1,4 @@
-#include "platform/GuardedApplication.h"
+#include "platform/widgets/GuardedApplication.h"
 
 #include "platform/Exceptions.h"
 
