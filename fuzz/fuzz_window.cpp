@@ -2,7 +2,7 @@
 // Each read is checked against the written-out receiver rules as it happens, an event must end
 // exactly after a bad frame, and at the end each line shows the last good frame sent for it.
 #include "fuzz/ReceiverModel.h"
-#include "link/DisplayLineModel.h"
+#include "link/KeyCodes.h"
 #include "platform/SjisText.h"
 #include "tests/support/FakePort.h"
 #include "ui/DisplayLines.h"
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("a line's data is not its last good frame's");
         if (textOf<QLabel>(form, "Addr" + line) != shown(frame.substr(4, 3)))
             fail("a line's address is not its last good frame's");
-        if (textOf<QLabel>(form, "IO" + line) != DisplayLineModel::kindText(frame[3]))
+        if (textOf<QLabel>(form, "IO" + line) != KeyCodes::kindText(frame[3]))
             fail("a line's kind is not its last good frame's");
     }
     form.context().port = nullptr;

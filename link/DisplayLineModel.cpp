@@ -2,14 +2,6 @@
 
 #include "platform/Exceptions.h"
 
-QString DisplayLineModel::kindText(char kind)
-{
-    static const char *const kNames[] = {"IN", "OUT", "ERR", "ID", "OWT", "IWT", "EID", "ER#"};
-    if (kind >= '1' && kind <= '8')
-        return QString::fromLatin1(kNames[kind - '1']);
-    return QString::fromLatin1(&kind, 1);
-}
-
 quint16 DisplayLineModel::lampStates(const QString &data)
 {
     quint16 states = 0;

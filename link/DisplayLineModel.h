@@ -4,14 +4,12 @@
 #include <array>
 
 // What the four display lines remember between frames, and the pure rules that turn a frame's
-// fields into texts and lamp states. The widgets that show them live in the window.
+// fields into texts and lamp states (a kind's text is KeyCodes::kindText). The widgets that show
+// them live in the window.
 class DisplayLineModel
 {
 public:
     static constexpr int kLines = 4;
-
-    // The text shown for a kind byte: "1".."8" name the kinds, any other byte shows as itself.
-    static QString kindText(char kind);
 
     // The 16 lamp states of a data text: bit j of the result is lamp j of the line, which shows
     // bit 15 - j of the data word. Characters other than 0-9 and A-F light none of their four

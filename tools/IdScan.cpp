@@ -1,8 +1,8 @@
 #include "tools/IdScan.h"
 
-#include "platform/widgets/ErrorGuard.h"
-
+#include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
+#include "platform/widgets/ErrorGuard.h"
 #include "tools/HexText.h"
 #include "ui/FormContext.h"
 
@@ -26,11 +26,12 @@ namespace
 
 using namespace std::chrono_literals;
 
-// Keys the scan presses on the unit.
-const QByteArray kKeyId = QByteArrayLiteral("03");
-const QByteArray kKeyZero = QByteArrayLiteral("06");
-const QByteArray kKeyNext = QByteArrayLiteral("24");
-const QByteArray kKeyEnter = QByteArrayLiteral("28");
+// Keys the scan presses on the unit: its ID key, key 0 to type an address, ENT, and the key on
+// which it shows its next registered ID.
+const QByteArray kKeyId = KeyCodes::Id;
+const QByteArray kKeyZero = KeyCodes::digit(0);
+const QByteArray kKeyNext = KeyCodes::Left;
+const QByteArray kKeyEnter = KeyCodes::Ent;
 
 // What the unit shows at the end of its ID list, and while it waits for an address.
 const QString kEndOfList = QStringLiteral("****");
@@ -45,7 +46,8 @@ constexpr int kRowHeight = 16;
 
 bool showsIds(const QString &kind)
 {
-    return kind == QLatin1String("ID") || kind == QLatin1String("EID");
+    return kind == KeyCodes::kindName(KeyCodes::Kind::Id) ||
+           kind == KeyCodes::kindName(KeyCodes::Kind::Eid);
 }
 
 // The kind of an ID by its leading digit; empty where the mode has none.
@@ -401,7 +403,8 @@ void IdScan::scanLoop()
         const int address = hexValue(id) & (k < 8 ? 0x1FF : 0xFF);
         setCell(row, 2, QString::number(address));
         setCell(row, 3,
-                line.kind == QLatin1String("EID") ? QStringLiteral("ERR") : QStringLiteral("OK"));
+                line.kind == KeyCodes::kindName(KeyCodes::Kind::Eid) ? QStringLiteral("ERR")
+                                                                     : QStringLiteral("OK"));
         ++row;
         m_grid->setRowCount(row - 1);
 

@@ -1,5 +1,6 @@
 #include "ui/BitPanel.h"
 
+#include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
 #include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
@@ -271,9 +272,9 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
     // The unit moves its cursor only by its arrows: rows first, then bits within the row.
     std::vector<QByteArray> presses;
     presses.insert(presses.end(), std::abs(targetRow - row),
-                   targetRow > row ? QByteArray("27") : QByteArray("22"));
+                   targetRow > row ? QByteArray(KeyCodes::Down) : QByteArray(KeyCodes::Up));
     presses.insert(presses.end(), std::abs(targetCol - col),
-                   targetCol > col ? QByteArray("24") : QByteArray("25"));
+                   targetCol > col ? QByteArray(KeyCodes::Left) : QByteArray(KeyCodes::Right));
 
     m_moving = true;
     const QPointer<BitPanel> self(this);
@@ -319,7 +320,7 @@ BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
 
 void BitPanel::BitCursorClick()
 {
-    m_ctx.SendKey("30");
+    m_ctx.SendKey(KeyCodes::On);
 }
 
 QString BitPanel::noAnswerMessage()
@@ -363,8 +364,8 @@ void BitPanel::ShowCommentLine(int line)
             base = 64 * (base / 64);
     }
 
-    const bool in = kind == QLatin1String("IN");
-    const bool out = kind == QLatin1String("OUT");
+    const bool in = kind == KeyCodes::kindName(KeyCodes::Kind::In);
+    const bool out = kind == KeyCodes::kindName(KeyCodes::Kind::Out);
     const CommentTables &c = m_ctx.comments;
     for (int m = 0; m < 16; ++m) {
         const int n = 16 * line + m;

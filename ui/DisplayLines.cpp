@@ -1,5 +1,6 @@
 #include "ui/DisplayLines.h"
 
+#include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
 #include "platform/widgets/ImageBox.h"
@@ -294,7 +295,7 @@ void DisplayLines::applyDataLayout()
 
 void DisplayLines::lineContent(int line, const char *frame, bool cursor)
 {
-    const QString kind = DisplayLineModel::kindText(frame[3]);
+    const QString kind = KeyCodes::kindText(frame[3]);
     m_edit[line]->setText(frameText(frame, FrameSync::kFrameSize));
     m_io[line]->setText(kind);
     m_addr[line]->setText(frameText(frame + 4, 3));
@@ -318,10 +319,11 @@ void DisplayLines::ShowLineLamps(int line, const QString &data, const QString &k
     if (!m_model.needsRefresh(line, data, kind, addr, m_curLine))
         return;
     if (m_el.onLed && m_el.offLed) {
-        if (kind == QLatin1String("IN") && m_el.grnLED && m_el.darkGrnLED) {
+        if (kind == KeyCodes::kindName(KeyCodes::Kind::In) && m_el.grnLED && m_el.darkGrnLED) {
             m_el.onLed->setPicture(m_el.grnLED->picture());
             m_el.offLed->setPicture(m_el.darkGrnLED->picture());
-        } else if (kind == QLatin1String("OUT") && m_el.redLED && m_el.darkRedLED) {
+        } else if (kind == KeyCodes::kindName(KeyCodes::Kind::Out) && m_el.redLED &&
+                   m_el.darkRedLED) {
             m_el.onLed->setPicture(m_el.redLED->picture());
             m_el.offLed->setPicture(m_el.darkRedLED->picture());
         }

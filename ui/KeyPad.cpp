@@ -1,5 +1,6 @@
 #include "ui/KeyPad.h"
 
+#include "link/KeyCodes.h"
 #include "ui/FormContext.h"
 
 #include <QAbstractButton>
@@ -262,11 +263,6 @@ void KeyPad::portClosed()
     setEnabled({"btnENT", "btnCLR"}, false);
 }
 
-QByteArray KeyPad::digitCode(int digit)
-{
-    return QByteArray::number(6 + digit).rightJustified(2, '0');
-}
-
 bool KeyPad::arrowsSwapped() const
 {
     // With bit 0 on the left the unit's "next higher bit" lies to the right, so the arrows swap
@@ -276,83 +272,83 @@ bool KeyPad::arrowsSwapped() const
 
 void KeyPad::btnINClick()
 {
-    m_ctx.SendKey("01");
+    m_ctx.SendKey(KeyCodes::In);
 }
 
 void KeyPad::btnOUTClick()
 {
-    m_ctx.SendKey("02");
+    m_ctx.SendKey(KeyCodes::Out);
 }
 
 void KeyPad::btnIDClick()
 {
-    m_ctx.SendKey("03");
+    m_ctx.SendKey(KeyCodes::Id);
 }
 
 void KeyPad::btnERRClick()
 {
-    m_ctx.SendKey("04");
+    m_ctx.SendKey(KeyCodes::Err);
 }
 
 void KeyPad::btnDATAClick()
 {
-    m_ctx.SendKey("05");
+    m_ctx.SendKey(KeyCodes::Data);
 }
 
 void KeyPad::btnDigitClick(int digit)
 {
     if (digit >= 0 && digit < 16)
-        m_ctx.SendKey(digitCode(digit));
+        m_ctx.SendKey(KeyCodes::digit(digit));
 }
 
 void KeyPad::btnUPClick()
 {
-    m_ctx.SendKey("22");
+    m_ctx.SendKey(KeyCodes::Up);
 }
 
 void KeyPad::btnENBClick()
 {
-    m_ctx.SendKey("23");
+    m_ctx.SendKey(KeyCodes::Enable);
 }
 
 void KeyPad::btnLEFTClick()
 {
-    m_ctx.SendKey(arrowsSwapped() ? "25" : "24");
+    m_ctx.SendKey(arrowsSwapped() ? KeyCodes::Right : KeyCodes::Left);
 }
 
 void KeyPad::btnRIGHTClick()
 {
-    m_ctx.SendKey(arrowsSwapped() ? "24" : "25");
+    m_ctx.SendKey(arrowsSwapped() ? KeyCodes::Left : KeyCodes::Right);
 }
 
 void KeyPad::btnMODEClick()
 {
-    m_ctx.SendKey("26");
+    m_ctx.SendKey(KeyCodes::Mode);
 }
 
 void KeyPad::btnDOWNClick()
 {
-    m_ctx.SendKey("27");
+    m_ctx.SendKey(KeyCodes::Down);
 }
 
 void KeyPad::btnENTClick()
 {
-    m_ctx.SendKey("28");
+    m_ctx.SendKey(KeyCodes::Ent);
 }
 
 void KeyPad::btnCLRClick()
 {
-    m_ctx.SendKey("29");
+    m_ctx.SendKey(KeyCodes::Clr);
 }
 
 void KeyPad::btnONSETClick()
 {
-    m_ctx.SendKey("30");
+    m_ctx.SendKey(KeyCodes::On);
 }
 
 void KeyPad::btnINITClick()
 {
-    m_ctx.SendKey("ON");
+    m_ctx.SendKey(KeyCodes::Ini);
     // The help goes at once, even with no unit to answer; the next bit-mode frame under debug
     // brings it back.
     if (auto *help = m_ctx.element<QWidget>(QStringLiteral("BitModeHelp")))

@@ -49,9 +49,6 @@ public:
     void btnONSETClick();
     void btnINITClick();
 
-    // The key code of a hexadecimal key: "06" for 0 up to "21" for F.
-    static QByteArray digitCode(int digit);
-
 private:
     void build();
     void connectActions();

@@ -1,9 +1,9 @@
 #include "unit/MonitorUnit.h"
 
 #include "link/Frames.h"
+#include "link/KeyCodes.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace
 {
@@ -11,15 +11,7 @@ namespace
 constexpr int kLines = 4;
 constexpr int kBits = Scenario::kBitRows * 16;
 
-// Kind bytes of the display frame.
-constexpr char kKindIn = '1';
-constexpr char kKindOut = '2';
-constexpr char kKindErr = '3';
-constexpr char kKindId = '4';
-constexpr char kKindOwt = '5';
-constexpr char kKindIwt = '6';
-constexpr char kKindEid = '7';
-constexpr char kKindErrCount = '8';
+namespace Kind = KeyCodes::Kind;
 
 const QByteArray kBlankAddr("   ");
 const QByteArray kBlankData("    ");
@@ -49,46 +41,23 @@ MonitorUnit::Line blankLine()
 
 std::optional<KeyPress> keyFromCode(const QByteArray &code)
 {
-    if (code == "ON")
-        return KeyPress{UnitKey::Ini};
-    if (code.size() != 2 || !std::isdigit(static_cast<unsigned char>(code[0])) ||
-        !std::isdigit(static_cast<unsigned char>(code[1])))
-        return std::nullopt;
-    const int n = (code[0] - '0') * 10 + (code[1] - '0');
-    if (n >= 6 && n <= 21)
-        return KeyPress{UnitKey::Hex, n - 6};
-    switch (n) {
-    case 1:
-        return KeyPress{UnitKey::In};
-    case 2:
-        return KeyPress{UnitKey::Out};
-    case 3:
-        return KeyPress{UnitKey::Id};
-    case 4:
-        return KeyPress{UnitKey::Err};
-    case 5:
-        return KeyPress{UnitKey::Data};
-    case 22:
-        return KeyPress{UnitKey::Up};
-    case 23:
-        return KeyPress{UnitKey::Enable};
-    case 24:
-        return KeyPress{UnitKey::Left};
-    case 25:
-        return KeyPress{UnitKey::Right};
-    case 26:
-        return KeyPress{UnitKey::Mode};
-    case 27:
-        return KeyPress{UnitKey::Down};
-    case 28:
-        return KeyPress{UnitKey::Ent};
-    case 29:
-        return KeyPress{UnitKey::Clr};
-    case 30:
-        return KeyPress{UnitKey::On};
-    default:
-        return std::nullopt;
+    if (const auto digit = KeyCodes::digitOf(code))
+        return KeyPress{UnitKey::Hex, *digit};
+    static const std::pair<const char *, UnitKey> kKeys[] = {
+        {KeyCodes::In, UnitKey::In},         {KeyCodes::Out, UnitKey::Out},
+        {KeyCodes::Id, UnitKey::Id},         {KeyCodes::Err, UnitKey::Err},
+        {KeyCodes::Data, UnitKey::Data},     {KeyCodes::Up, UnitKey::Up},
+        {KeyCodes::Enable, UnitKey::Enable}, {KeyCodes::Left, UnitKey::Left},
+        {KeyCodes::Right, UnitKey::Right},   {KeyCodes::Mode, UnitKey::Mode},
+        {KeyCodes::Down, UnitKey::Down},     {KeyCodes::Ent, UnitKey::Ent},
+        {KeyCodes::Clr, UnitKey::Clr},       {KeyCodes::On, UnitKey::On},
+        {KeyCodes::Ini, UnitKey::Ini},
+    };
+    for (const auto &[keyCode, key] : kKeys) {
+        if (code == keyCode)
+            return KeyPress{key};
     }
+    return std::nullopt;
 }
 
 MonitorUnit::MonitorUnit(Scenario scenario)
@@ -344,9 +313,9 @@ MonitorUnit::Line MonitorUnit::rowLine(View view, int index) const
             if (s.erroneous)
                 errors.append(s.id);
         if (index == 0)
-            return {kKindErrCount, bitAddr(0), hex4(static_cast<quint16>(errors.size())), false};
+            return {Kind::ErrCount, bitAddr(0), hex4(static_cast<quint16>(errors.size())), false};
         if (index - 1 < errors.size())
-            return {kKindErr, bitAddr(index), hex4(static_cast<quint16>(errors.at(index - 1))),
+            return {Kind::Err, bitAddr(index), hex4(static_cast<quint16>(errors.at(index - 1))),
                     false};
         return blankLine();
     }
@@ -355,8 +324,8 @@ MonitorUnit::Line MonitorUnit::rowLine(View view, int index) const
         return blankLine();
     const Row &row = list.at(index);
     const bool editing = m_editing && index == m_top + m_cursorLine;
-    const char kind = editing ? (view == View::Out ? kKindOwt : kKindIwt)
-                              : (view == View::Out ? kKindOut : kKindIn);
+    const char kind = editing ? (view == View::Out ? Kind::Owt : Kind::Iwt)
+                              : (view == View::Out ? Kind::Out : Kind::In);
     return {kind, row.word ? wordAddr(row.number) : bitAddr(row.number * 16),
             editing ? m_editText : hex4(rowValue(view, row)), false};
 }
@@ -366,11 +335,11 @@ MonitorUnit::Line MonitorUnit::idLine(int index, bool current) const
     const int count = m_scenario.ids.size();
     const QByteArray addr = current ? m_idAddr : kBlankAddr;
     if (index < 0)
-        return {kKindId, addr, kBlankData, current};
+        return {Kind::Id, addr, kBlankData, current};
     if (index >= count)
-        return current ? Line{kKindId, addr, kEndOfIds, true} : blankLine();
+        return current ? Line{Kind::Id, addr, kEndOfIds, true} : blankLine();
     const auto &s = m_scenario.ids.at(index);
-    return {s.erroneous ? kKindEid : kKindId, addr,
+    return {s.erroneous ? Kind::Eid : Kind::Id, addr,
             '0' + QByteArray::number(s.id, 16).toUpper().rightJustified(3, '0'), current};
 }
 
@@ -393,7 +362,7 @@ std::array<MonitorUnit::Line, 4> MonitorUnit::listLines() const
 std::array<MonitorUnit::Line, 4> MonitorUnit::bitLines() const
 {
     const auto &rows = m_bitSide == View::Out ? m_outBits : m_inBits;
-    const char kind = m_bitSide == View::Out ? kKindOut : kKindIn;
+    const char kind = m_bitSide == View::Out ? Kind::Out : Kind::In;
     const int block = m_bitCursor / 64 * 64;
     std::array<Line, 4> out;
     for (int i = 0; i < kLines; ++i) {

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <optional>
 
-// The keys of the unit's keypad by their key frame codes ("01".."30", "ON").
+// The keys of the unit's keypad; keyFromCode maps the codes of link/KeyCodes.h onto them.
 enum class UnitKey {
     In,
     Out,

@@ -1,5 +1,6 @@
 // qxunit: the simulated monitor unit on a pseudo-terminal.
 
+#include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
 #include "unit/MonitorUnit.h"
 #include "unit/PtyUnit.h"
@@ -15,8 +16,38 @@ namespace
 {
 
 constexpr int kUsageError = 2;
+constexpr qsizetype kHelpWidth = 88;
 
-QString usage()
+// "Keys (key frame codes): 01 IN, ..." from the key table, wrapped like the rest of the help.
+QString keyList()
+{
+    QStringList items;
+    bool digitsListed = false;
+    for (const KeyCodes::NamedKey &key : KeyCodes::kNamedKeys) {
+        const QByteArray code = key.code;
+        if (!digitsListed && code > KeyCodes::digit(KeyCodes::kDigitCount - 1)) {
+            items << QStringLiteral("%1..%2 hex 0..F")
+                         .arg(QLatin1String(KeyCodes::digit(0)),
+                              QLatin1String(KeyCodes::digit(KeyCodes::kDigitCount - 1)));
+            digitsListed = true;
+        }
+        items << QStringLiteral("%1 %2").arg(QLatin1String(key.code), QLatin1String(key.name));
+    }
+    QString text;
+    QString line = QStringLiteral("Keys (key frame codes):");
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString item = items.at(i) + (i + 1 < items.size() ? u',' : u'.');
+        if (line.size() + 1 + item.size() > kHelpWidth) {
+            text += line + u'\n';
+            line = item;
+        } else {
+            line += u' ' + item;
+        }
+    }
+    return text + line + u'\n';
+}
+
+QString options()
 {
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
@@ -33,9 +64,12 @@ QString usage()
         "                    0 with --fast: resend them as soon as the line has taken them\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
-        "\n"
-        "Keys (key frame codes): 01 IN, 02 OUT, 03 ID, 04 ERR, 05 DATA, 06..21 hex 0..F,\n"
-        "22 UP, 23 ENABLE, 24 LEFT, 25 RIGHT, 26 MODE, 27 DOWN, 28 ENT, 29 CLR, 30 ON, ON INI.\n"
+        "\n");
+}
+
+QString keyEffects()
+{
+    return QStringLiteral(
         "Data mode: IN/OUT list bit rows (000..240) then words (Wnn); UP/DOWN move the cursor\n"
         "line, LEFT/RIGHT page; DATA (debug state) edits the cursor row (IWT/OWT), hex keys type,\n"
         "ENT stores, CLR abandons. ID shows the ID list: hex keys type a start address, ENT\n"
@@ -45,6 +79,11 @@ QString usage()
         "ENABLE switches debug/monitor, MODE bit/data, INI returns to IN, bit 000 and the\n"
         "scenario's outputs.\n"
         "\n");
+}
+
+QString usage()
+{
+    return options() + keyList() + keyEffects();
 }
 
 void fail(const QString &message)

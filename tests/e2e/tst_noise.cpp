@@ -2,8 +2,8 @@
 // into the main window: every intact frame is shown, in order, and no damaged one is.
 #include "comm/CommX.h"
 #include "fuzz/ReceiverModel.h"
-#include "link/DisplayLineModel.h"
 #include "link/Frames.h"
+#include "link/KeyCodes.h"
 #include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
@@ -221,8 +221,7 @@ private slots:
             }
             const QString k = QString::number(n + 1);
             QCOMPARE(form.findChild<QLineEdit *>("Edit" + k)->text().toLatin1(), last);
-            QCOMPARE(form.findChild<QLabel *>("IO" + k)->text(),
-                     DisplayLineModel::kindText(last.at(3)));
+            QCOMPARE(form.findChild<QLabel *>("IO" + k)->text(), KeyCodes::kindText(last.at(3)));
             QCOMPARE(form.findChild<QLabel *>("Addr" + k)->text().toLatin1(), last.mid(4, 3));
             QCOMPARE(form.findChild<QLabel *>("Data" + k)->text().toLatin1(), last.mid(7, 4));
         }

@@ -7,16 +7,6 @@ class tst_DisplayLineModel : public QObject
 {
     Q_OBJECT
 private slots:
-    void kindTexts()
-    {
-        QCOMPARE(DisplayLineModel::kindText('1'), QString("IN"));
-        QCOMPARE(DisplayLineModel::kindText('2'), QString("OUT"));
-        QCOMPARE(DisplayLineModel::kindText('7'), QString("EID"));
-        QCOMPARE(DisplayLineModel::kindText('8'), QString("ER#"));
-        QCOMPARE(DisplayLineModel::kindText('9'), QString("9"));
-        QCOMPARE(DisplayLineModel::kindText('0'), QString("0"));
-    }
-
     void lampStates_data()
     {
         QTest::addColumn<QString>("data");

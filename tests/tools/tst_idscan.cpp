@@ -1,4 +1,5 @@
 #include "link/Frames.h"
+#include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
 #include "tests/support/FakePort.h"
 #include "tools/IdScan.h"
@@ -95,22 +96,22 @@ private:
 
     void answer(const QByteArray &code)
     {
-        if (code == "03") {
+        if (code == KeyCodes::Id) {
             if (!m_inList) {
                 enterListAt(0);
                 return;
             }
             m_typed.clear();
             show(QStringLiteral("ID"), QStringLiteral("   "), QStringLiteral("    "));
-        } else if (code == "06") {
+        } else if (code == KeyCodes::digit(0)) {
             m_typed += QLatin1Char('0');
             show(QStringLiteral("ID"), m_typed.leftJustified(3, QLatin1Char(' ')),
                  QStringLiteral("    "));
-        } else if (code == "28") {
+        } else if (code == KeyCodes::Ent) {
             m_index = m_typed.toInt();
             m_typed.clear();
             showEntry();
-        } else if (code == "24") {
+        } else if (code == KeyCodes::Left) {
             ++m_index;
             showEntry();
         }

@@ -2,6 +2,7 @@
 
 // The bit panel on a test window of its own, and a scripted unit that answers arrow keys.
 #include "link/Frames.h"
+#include "link/KeyCodes.h"
 #include "platform/widgets/ImageBox.h"
 #include "tests/support/FakePort.h"
 #include "ui/BitPanel.h"
@@ -160,13 +161,13 @@ struct FakeUnit {
             onFirstKey();
         if (!answers)
             return;
-        if (*code == "24")
+        if (*code == KeyCodes::Left)
             ++address;
-        else if (*code == "25")
+        else if (*code == KeyCodes::Right)
             --address;
-        else if (*code == "27")
+        else if (*code == KeyCodes::Down)
             address += 16;
-        else if (*code == "22")
+        else if (*code == KeyCodes::Up)
             address -= 16;
         QTimer::singleShot(0, w.addr1(), [this] { w.addr1()->setText(text(address)); });
     }

@@ -251,6 +251,12 @@ private slots:
 
         QTest::newRow("help documents the scenario format")
             << QStringList{"--help"} << 0 << "[EightChannel]";
+        QTest::newRow("help lists the keys by code")
+            << QStringList{"--help"} << 0 << "Keys (key frame codes): 01 IN, 02 OUT, 03 ID,";
+        QTest::newRow("help gives the hexadecimal keys' codes")
+            << QStringList{"--help"} << 0 << "05 DATA, 06..21 hex 0..F,";
+        QTest::newRow("help ends the keys with INI")
+            << QStringList{"--help"} << 0 << "30 ON, ON INI.";
         QTest::newRow("built-in scenario printed")
             << QStringList{"--print-scenario"} << 0 << "[IDs]";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "--bogus";
