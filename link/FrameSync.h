@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Frames.h"
+
 #include <QByteArray>
 
 // The display frame receiver's byte-level state: finds frame starts, collects 13 characters and
@@ -26,7 +28,7 @@ public:
     // One value from ReadChar: 0..255, or -1 for a failed read (collected as 0xFF).
     Verdict push(int value)
     {
-        if ((m_prevChar & 0xFF) == '*' && (value & 0xF8) == 0x70) {
+        if ((m_prevChar & 0xFF) == '*' && (value & Frames::kHeaderAMask) == Frames::kHeaderATop) {
             m_count = 1;
             m_length = 0;
             append('*');

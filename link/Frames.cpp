@@ -68,16 +68,16 @@ QByteArray displayFrame(char headerA, char headerB, char kind, const QByteArray 
     frame += headerA;
     frame += headerB;
     frame += kind;
-    frame += addr.left(3).leftJustified(3, ' ');
-    frame += data.left(4).leftJustified(4, ' ');
+    frame += addr.left(kAddrSize).leftJustified(kAddrSize, ' ');
+    frame += data.left(kDataSize).leftJustified(kDataSize, ' ');
     return frame + hex2(xorOf(frame.constBegin(), frame.constEnd()), "0123456789ABCDEF");
 }
 
 bool displayCheckMatches(const char *frame)
 {
-    const int hi = upperHexValue(frame[11]);
-    const int lo = upperHexValue(frame[12]);
-    return hi >= 0 && lo >= 0 && (hi << 4 | lo) == xorOf(frame, frame + 11);
+    const int hi = upperHexValue(frame[kCheckAt]);
+    const int lo = upperHexValue(frame[kCheckAt + 1]);
+    return hi >= 0 && lo >= 0 && (hi << 4 | lo) == xorOf(frame, frame + kCheckAt);
 }
 
 } // namespace Frames

@@ -34,9 +34,23 @@ QByteArray displayFrame(char headerA, char headerB, char kind, const QByteArray 
 // value equals the XOR of bytes 0..10.
 bool displayCheckMatches(const char *frame);
 
-// Header A bits and header B fields of a display frame.
+// Where the fields of a display frame stand.
+constexpr int kHeaderAAt = 1;
+constexpr int kHeaderBAt = 2;
+constexpr int kKindAt = 3;
+constexpr int kAddrAt = 4;
+constexpr int kAddrSize = 3;
+constexpr int kDataAt = 7;
+constexpr int kDataSize = 4;
+constexpr int kCheckAt = 11;
+
+// Header A bits and header B fields of a display frame. Header A's top five bits are always
+// 01110 (0x70..0x77): that, after a "*", is what marks a frame start.
+constexpr int kHeaderAMask = 0xF8;
+constexpr int kHeaderATop = 0x70;
 constexpr char kHeaderDebug = 0x02;
 constexpr char kHeaderBitMode = 0x04;
+constexpr char kHeaderLine = 0x03;
 constexpr char kHeaderCursor = 0x04;
 
 } // namespace Frames

@@ -1,5 +1,6 @@
 #include "ui/DisplayLines.h"
 
+#include "link/DisplayFrame.h"
 #include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
@@ -17,13 +18,13 @@ namespace
 constexpr int kRowTop[4] = {56, 80, 104, 128};
 
 // Frame bytes are ASCII from a working unit; anything else is shown as Shift-JIS.
-QString frameText(const char *bytes, int size)
+QString frameText(const QByteArray &bytes)
 {
-    for (int i = 0; i < size; ++i) {
-        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
-            return fromSjis(QByteArray(bytes, size));
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return fromSjis(bytes);
     }
-    return QString::fromLatin1(bytes, size);
+    return QString::fromLatin1(bytes);
 }
 
 QLabel *makeBox(QWidget *parent, const QString &name, const QRect &geometry, const QString &text)
@@ -156,7 +157,7 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
             toggleIndicator();
             return; // the unread bytes wait for the next receive event
         case FrameSync::Verdict::Good:
-            handleFrame(m_sync.frameData());
+            handleFrame(DisplayFrame::decode(m_sync.frameData()));
             m_sync.clearText();
             toggleIndicator();
             break;
@@ -191,14 +192,10 @@ void DisplayLines::hideIndicator()
     showIndicatorState();
 }
 
-void DisplayLines::handleFrame(const char *frame)
+void DisplayLines::handleFrame(const DisplayFrame &frame)
 {
     ++m_goodFrames;
-    const int a = frame[1] & 7;
-    const int line = frame[2] & 3;
-    const bool cursor = (frame[2] & 4) != 0;
-
-    m_ctx.DebugMode = (a & 2) != 0;
+    m_ctx.DebugMode = frame.debug;
     const int statusState = m_ctx.DebugMode ? 1 : 0;
     if (m_el.status && statusState != m_statusState) {
         m_statusState = statusState;
@@ -209,11 +206,11 @@ void DisplayLines::handleFrame(const char *frame)
         m_el.status->setPalette(pal);
     }
 
-    if (a & 4)
+    if (frame.bitMode)
         applyBitLayout(frame);
     else
         applyDataLayout();
-    lineContent(line, frame, cursor);
+    lineContent(frame);
 }
 
 void DisplayLines::setOuterHeight(int height)
@@ -225,7 +222,7 @@ void DisplayLines::setOuterHeight(int height)
         m_ctx.setOuterSize(outer.width(), height);
 }
 
-void DisplayLines::applyBitLayout(const char *frame)
+void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
     m_ctx.BitMode = true;
     if (m_ctx.form)
@@ -256,7 +253,7 @@ void DisplayLines::applyBitLayout(const char *frame)
         setEnabledIf(m_el.btnDATA, false);
         setShown(m_el.bitCursor, true);
         if (PlaceBitCursor)
-            PlaceBitCursor(frameText(frame + 4, 3));
+            PlaceBitCursor(frameText(frame.addr));
         setEnabledIf(m_el.btnUP, true);
         setEnabledIf(m_el.btnDOWN, true);
         setShown(m_el.bitModeHelp, true);
@@ -293,15 +290,16 @@ void DisplayLines::applyDataLayout()
     setEnabledIf(m_el.btnDATA, m_ctx.DebugMode);
 }
 
-void DisplayLines::lineContent(int line, const char *frame, bool cursor)
+void DisplayLines::lineContent(const DisplayFrame &frame)
 {
-    const QString kind = KeyCodes::kindText(frame[3]);
-    m_edit[line]->setText(frameText(frame, FrameSync::kFrameSize));
+    const int line = frame.line;
+    const QString kind = KeyCodes::kindText(frame.kind);
+    m_edit[line]->setText(frameText(frame.raw));
     m_io[line]->setText(kind);
-    m_addr[line]->setText(frameText(frame + 4, 3));
-    m_data[line]->setText(frameText(frame + 7, 4));
+    m_addr[line]->setText(frameText(frame.addr));
+    m_data[line]->setText(frameText(frame.data));
     ShowLineLamps(line, m_data[line]->text(), m_io[line]->text(), m_addr[line]->text());
-    if (cursor)
+    if (frame.cursor)
         SelectLine(line);
 }
 

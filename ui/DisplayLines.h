@@ -12,6 +12,7 @@
 #include <functional>
 
 struct FormContext;
+struct DisplayFrame;
 class ImageBox;
 class QLabel;
 class QLineEdit;
@@ -71,10 +72,10 @@ public:
     quint64 goodFrames() const { return m_goodFrames; }
 
 private:
-    void handleFrame(const char *frame);
-    void applyBitLayout(const char *frame);
+    void handleFrame(const DisplayFrame &frame);
+    void applyBitLayout(const DisplayFrame &frame);
     void applyDataLayout();
-    void lineContent(int line, const char *frame, bool cursor);
+    void lineContent(const DisplayFrame &frame);
     void setOuterHeight(int height);
     void toggleIndicator();
     void showIndicatorState();

@@ -382,12 +382,14 @@ std::array<MonitorUnit::Line, 4> MonitorUnit::lines() const
 
 QList<QByteArray> MonitorUnit::displayFrames() const
 {
-    const char headerA = static_cast<char>(0x70 | (m_debug ? Frames::kHeaderDebug : 0) |
-                                           (m_bitMode ? Frames::kHeaderBitMode : 0));
+    const char headerA =
+        static_cast<char>(Frames::kHeaderATop | (m_debug ? Frames::kHeaderDebug : 0) |
+                          (m_bitMode ? Frames::kHeaderBitMode : 0));
     QList<QByteArray> frames;
     const auto all = lines();
     for (int i = 0; i < kLines; ++i) {
         const Line &l = all[i];
+        // Header B's unused bits are the unit's choice; it sets them as in header A.
         const char headerB = static_cast<char>(0x70 | i | (l.cursor ? Frames::kHeaderCursor : 0));
         frames.append(Frames::displayFrame(headerA, headerB, l.kind, l.addr, l.data));
     }
