@@ -47,7 +47,7 @@ int main(int argc, char **argv)
     form.show();
     constexpr int kFrames = 200000;
     MemoryPort port(frameStream(kFrames));
-    form.context().port = &port;
+    form.context().link.setPort(&port);
     timer.restart();
     while (port.remaining() > 0) {
         // Receive events of a few frames each, as bytes arrive from a fast line.

@@ -369,9 +369,9 @@ struct Bench {
         row("  of which: serial port alone, bare receive handler, window thread", portOnly,
             "% of a core", Goal::None, 0, note);
 
-        CommPort *saved = form.context().port;
+        CommPort *saved = form.context().link.port();
         MemoryPort memory(frameStream(seconds * 80));
-        form.context().port = &memory;
+        form.context().link.setPort(&memory);
         QTimer tick;
         tick.setTimerType(Qt::PreciseTimer);
         QObject::connect(&tick, &QTimer::timeout, &form,
@@ -382,7 +382,7 @@ struct Bench {
         runFor(seconds * 1000);
         wall = std::chrono::duration<double>(Clock::now() - t0).count();
         tick.stop();
-        form.context().port = saved;
+        form.context().link.setPort(saved);
         row("  compare: RecPkt and repaints, 67 frames/s whose data change, from memory, window "
             "thread",
             (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - thread0) / wall * 100.0, "% of a core");
@@ -437,8 +437,8 @@ int main(int argc, char **argv)
     // Memory over a million frames through RecPkt, with the window repainting as it goes.
     runFor(200);
     const double rssStart = residentMB();
-    CommPort *realPort = form.context().port;
-    form.context().port = &cycling;
+    CommPort *realPort = form.context().link.port();
+    form.context().link.setPort(&cycling);
     constexpr int kMillion = 1000000;
     constexpr int kChunkFrames = 4;
     double rssWarm = 0;
@@ -454,7 +454,7 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     const double feedSeconds = feed.nsecsElapsed() / 1e9;
     const double rssEnd = residentMB();
-    form.context().port = realPort;
+    form.context().link.setPort(realPort);
     if (form.displayLines().goodFrames() != quint64(kMillion)) {
         std::fprintf(stderr, "bench_window: %llu of a million frames handled\n",
                      (unsigned long long)form.displayLines().goodFrames());
@@ -469,7 +469,7 @@ int main(int argc, char **argv)
 
     // The window on its real port from here on, counted on the way in.
     CountingPort counter(*realPort);
-    form.context().port = &counter;
+    form.context().link.setPort(&counter);
     Bench b{form, counter, pty, unitLink};
     b.keyPressLatency();
     b.fullSpeedPty();
@@ -478,6 +478,6 @@ int main(int argc, char **argv)
     b.pacedCpu(runSeconds(20));
     b.pacedSplit(std::max(2, runSeconds(20) / 4));
     b.pacedCpu(std::max(2, runSeconds(20) / 4), true);
-    form.context().port = realPort;
+    form.context().link.setPort(realPort);
     return 0;
 }

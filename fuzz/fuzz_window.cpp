@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     DisplayLines &lines = form.displayLines();
     lines.resetReceiver();
     WatchedPort port;
-    form.context().port = &port;
+    form.context().link.setPort(&port);
 
     FuzzedDataProvider in(data, size);
     while (in.remaining_bytes() > 0) {
@@ -136,6 +136,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (textOf<QLabel>(form, "IO" + line) != KeyCodes::kindText(frame[3]))
             fail("a line's kind is not its last good frame's");
     }
-    form.context().port = nullptr;
+    form.context().link.setPort(nullptr);
     return 0;
 }

@@ -245,7 +245,7 @@ void IdScan::RadioButtonQ2Click()
 
 bool IdScan::portOpen() const
 {
-    return m_ctx.port && m_ctx.port->isOpen();
+    return m_ctx.link.isPortOpen();
 }
 
 IdScan::LineTexts IdScan::cursorLine() const
@@ -323,7 +323,7 @@ void IdScan::btnIDScanClick()
 
     const LineTexts line = cursorLine();
     if (!showsIds(line.kind)) {
-        m_ctx.SendKey(kKeyId);
+        m_ctx.link.SendKey(kKeyId);
         const WaitResult result = waitUntil([](const LineTexts &l) { return showsIds(l.kind); });
         if (result == WaitResult::Gone)
             return;
@@ -353,7 +353,7 @@ void IdScan::btnIDScanClick()
         {kKeyEnter, [](const LineTexts &l) { return l.data != kNoData; }},
     };
     for (const Step &step : steps) {
-        m_ctx.SendKey(step.key);
+        m_ctx.link.SendKey(step.key);
         const WaitResult result = waitUntil(step.done);
         if (result == WaitResult::Gone)
             return;
@@ -409,7 +409,7 @@ void IdScan::scanLoop()
         m_grid->setRowCount(row - 1);
 
         const QString previous = line.data;
-        m_ctx.SendKey(kKeyNext);
+        m_ctx.link.SendKey(kKeyNext);
         const WaitResult result =
             waitUntil([&previous](const LineTexts &l) { return l.data != previous; });
         if (result == WaitResult::Gone)

@@ -253,7 +253,7 @@ void BitPanel::bitLEDClick(ImageBox *lamp)
 
 void BitPanel::MoveCursorToLamp(int lampNumber)
 {
-    if (!m_ctx.DebugMode || !m_ctx.BitMode)
+    if (!m_ctx.link.DebugMode() || !m_ctx.link.BitMode())
         return;
     // A click while the unit is still stepping towards an earlier one would interleave two
     // key series and leave the cursor somewhere neither click meant.
@@ -300,7 +300,7 @@ BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
     if (!addr1)
         return WaitResult::Gone;
     const QString before = textOf(addr1);
-    m_ctx.SendKey(code);
+    m_ctx.link.SendKey(code);
 
     const QDeadlineTimer deadline(kAnswerTimeout);
     QTimer tick;
@@ -310,7 +310,7 @@ BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
             return WaitResult::Gone;
         if (textOf(addr1) != before)
             return WaitResult::Changed;
-        if (!m_ctx.port || !m_ctx.port->isOpen())
+        if (!m_ctx.link.isPortOpen())
             return WaitResult::PortClosed;
         if (deadline.hasExpired())
             return WaitResult::TimedOut;
@@ -320,7 +320,7 @@ BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
 
 void BitPanel::BitCursorClick()
 {
-    m_ctx.SendKey(KeyCodes::On);
+    m_ctx.link.SendKey(KeyCodes::On);
 }
 
 QString BitPanel::noAnswerMessage()
@@ -360,7 +360,7 @@ void BitPanel::ShowCommentLine(int line)
         base = 16 * qint64(StrToIntDef(addr.mid(1, 2), 0));
     else {
         base = StrToIntDef(addr, 0);
-        if (m_ctx.BitMode)
+        if (m_ctx.link.BitMode())
             base = 64 * (base / 64);
     }
 
@@ -371,7 +371,7 @@ void BitPanel::ShowCommentLine(int line)
         const int n = 16 * line + m;
         QString label;
         QString comment;
-        if (m_ctx.BitMode) {
+        if (m_ctx.link.BitMode()) {
             const qint64 bit = base + 16 * line + m;
             label = QString::number(bit);
             comment = in    ? commentAt(c.CommentBI, bit)

@@ -1,5 +1,6 @@
 #include "ui/DisplayLines.h"
 
+#include "link/CommPort.h"
 #include "link/DisplayFrame.h"
 #include "link/KeyCodes.h"
 #include "platform/Exceptions.h"
@@ -126,8 +127,8 @@ void DisplayLines::bindElements()
 
 void DisplayLines::resetReceiver()
 {
-    m_ctx.BitMode = false;
-    m_ctx.DebugMode = false;
+    m_ctx.link.setBitMode(false);
+    m_ctx.link.setDebugMode(false);
     m_sync = FrameSync();
     m_model = DisplayLineModel();
     m_curLine = 0;
@@ -150,8 +151,9 @@ void DisplayLines::clearKinds()
 
 void DisplayLines::RecPkt(QObject *, int receiveSize)
 {
+    CommPort *port = m_ctx.link.port();
     for (int i = 0; i < receiveSize; ++i) {
-        const int value = m_ctx.port ? m_ctx.port->ReadChar() : -1;
+        const int value = port ? port->ReadChar() : -1;
         switch (m_sync.push(value)) {
         case FrameSync::Verdict::Bad:
             toggleIndicator();
@@ -164,7 +166,7 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
         case FrameSync::Verdict::Incomplete:
             break;
         }
-        setShown(m_panel1, !m_ctx.BitMode);
+        setShown(m_panel1, !m_ctx.link.BitMode());
     }
 }
 
@@ -195,14 +197,15 @@ void DisplayLines::hideIndicator()
 void DisplayLines::handleFrame(const DisplayFrame &frame)
 {
     ++m_goodFrames;
-    m_ctx.DebugMode = frame.debug;
-    const int statusState = m_ctx.DebugMode ? 1 : 0;
+    m_ctx.link.setDebugMode(frame.debug);
+    const int statusState = m_ctx.link.DebugMode() ? 1 : 0;
     if (m_el.status && statusState != m_statusState) {
         m_statusState = statusState;
-        m_el.status->setText(m_ctx.DebugMode ? QStringLiteral("デバッグ")
-                                             : QStringLiteral("モニター"));
+        m_el.status->setText(m_ctx.link.DebugMode() ? QStringLiteral("デバッグ")
+                                                    : QStringLiteral("モニター"));
         QPalette pal = m_el.status->palette();
-        pal.setColor(QPalette::Window, m_ctx.DebugMode ? QColor(255, 255, 0) : QColor(0, 255, 255));
+        pal.setColor(QPalette::Window,
+                     m_ctx.link.DebugMode() ? QColor(255, 255, 0) : QColor(0, 255, 255));
         m_el.status->setPalette(pal);
     }
 
@@ -224,7 +227,7 @@ void DisplayLines::setOuterHeight(int height)
 
 void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
-    m_ctx.BitMode = true;
+    m_ctx.link.setBitMode(true);
     if (m_ctx.form)
         m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[ビットモード]"));
     setOuterHeight(m_ctx.BitModeHeight);
@@ -248,7 +251,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
             m_ctx.statusBar->showMessage(e.message());
     }
 
-    if (m_ctx.DebugMode) {
+    if (m_ctx.link.DebugMode()) {
         setEnabledIf(m_el.btnONSET, true);
         setEnabledIf(m_el.btnDATA, false);
         setShown(m_el.bitCursor, true);
@@ -269,7 +272,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 
 void DisplayLines::applyDataLayout()
 {
-    m_ctx.BitMode = false;
+    m_ctx.link.setBitMode(false);
     if (m_ctx.form)
         m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[データモード]"));
     setShown(m_el.bitModeHelp, false);
@@ -287,7 +290,7 @@ void DisplayLines::applyDataLayout()
     setEnabledIf(m_el.btnUP, true);
     setEnabledIf(m_el.btnDOWN, true);
     setEnabledIf(m_el.btnONSET, false);
-    setEnabledIf(m_el.btnDATA, m_ctx.DebugMode);
+    setEnabledIf(m_el.btnDATA, m_ctx.link.DebugMode());
 }
 
 void DisplayLines::lineContent(const DisplayFrame &frame)

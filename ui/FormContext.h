@@ -1,8 +1,7 @@
 #pragma once
 
 #include "comments/CommentTables.h"
-#include "link/CommPort.h"
-#include "link/Frames.h"
+#include "link/UnitLink.h"
 
 #include <QList>
 #include <QString>
@@ -14,12 +13,9 @@ class QStatusBar;
 // The small state the main window's areas share. TForm1 owns one and hands it by reference to
 // each area (key pad, bit panel, ...). Window thread only.
 struct FormContext {
-    // The serial port the keys send through: CommX1 in the program, a fake in tests.
-    CommPort *port = nullptr;
-
-    // Unit state from the last good display frame.
-    bool DebugMode = false;
-    bool BitMode = false;
+    // The unit: the port the keys send through (CommX1 in the program, a fake in tests) and the
+    // unit state from the last good display frame.
+    UnitLink link;
 
     // Bit order of the bit panel, "R" (bit 0 at the right) or "L".
     QString BitOrder = QStringLiteral("R");
@@ -41,14 +37,6 @@ struct FormContext {
     // outside the client area); TForm1 turns it into the client size.
     std::function<void(int width, int height)> setOuterSize;
     std::function<QSize()> outerSize;
-
-    // Sends the key frame of a two-character key code. With no port, or a closed one, nothing
-    // is sent and nothing is reported.
-    void SendKey(const QByteArray &code) const
-    {
-        if (port)
-            port->SendString(Frames::keyFrame(code));
-    }
 
     // The numbered display elements, filled at start-up by composing names (304 slots, a slot
     // stays null when its element is missing).

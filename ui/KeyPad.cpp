@@ -267,88 +267,88 @@ bool KeyPad::arrowsSwapped() const
 {
     // With bit 0 on the left the unit's "next higher bit" lies to the right, so the arrows swap
     // to move the cursor the way they point; only in bit mode under debug do they move bits.
-    return m_ctx.BitOrder == QLatin1String("L") && m_ctx.BitMode && m_ctx.DebugMode;
+    return m_ctx.BitOrder == QLatin1String("L") && m_ctx.link.BitMode() && m_ctx.link.DebugMode();
 }
 
 void KeyPad::btnINClick()
 {
-    m_ctx.SendKey(KeyCodes::In);
+    m_ctx.link.SendKey(KeyCodes::In);
 }
 
 void KeyPad::btnOUTClick()
 {
-    m_ctx.SendKey(KeyCodes::Out);
+    m_ctx.link.SendKey(KeyCodes::Out);
 }
 
 void KeyPad::btnIDClick()
 {
-    m_ctx.SendKey(KeyCodes::Id);
+    m_ctx.link.SendKey(KeyCodes::Id);
 }
 
 void KeyPad::btnERRClick()
 {
-    m_ctx.SendKey(KeyCodes::Err);
+    m_ctx.link.SendKey(KeyCodes::Err);
 }
 
 void KeyPad::btnDATAClick()
 {
-    m_ctx.SendKey(KeyCodes::Data);
+    m_ctx.link.SendKey(KeyCodes::Data);
 }
 
 void KeyPad::btnDigitClick(int digit)
 {
     if (digit >= 0 && digit < 16)
-        m_ctx.SendKey(KeyCodes::digit(digit));
+        m_ctx.link.SendKey(KeyCodes::digit(digit));
 }
 
 void KeyPad::btnUPClick()
 {
-    m_ctx.SendKey(KeyCodes::Up);
+    m_ctx.link.SendKey(KeyCodes::Up);
 }
 
 void KeyPad::btnENBClick()
 {
-    m_ctx.SendKey(KeyCodes::Enable);
+    m_ctx.link.SendKey(KeyCodes::Enable);
 }
 
 void KeyPad::btnLEFTClick()
 {
-    m_ctx.SendKey(arrowsSwapped() ? KeyCodes::Right : KeyCodes::Left);
+    m_ctx.link.SendKey(arrowsSwapped() ? KeyCodes::Right : KeyCodes::Left);
 }
 
 void KeyPad::btnRIGHTClick()
 {
-    m_ctx.SendKey(arrowsSwapped() ? KeyCodes::Left : KeyCodes::Right);
+    m_ctx.link.SendKey(arrowsSwapped() ? KeyCodes::Left : KeyCodes::Right);
 }
 
 void KeyPad::btnMODEClick()
 {
-    m_ctx.SendKey(KeyCodes::Mode);
+    m_ctx.link.SendKey(KeyCodes::Mode);
 }
 
 void KeyPad::btnDOWNClick()
 {
-    m_ctx.SendKey(KeyCodes::Down);
+    m_ctx.link.SendKey(KeyCodes::Down);
 }
 
 void KeyPad::btnENTClick()
 {
-    m_ctx.SendKey(KeyCodes::Ent);
+    m_ctx.link.SendKey(KeyCodes::Ent);
 }
 
 void KeyPad::btnCLRClick()
 {
-    m_ctx.SendKey(KeyCodes::Clr);
+    m_ctx.link.SendKey(KeyCodes::Clr);
 }
 
 void KeyPad::btnONSETClick()
 {
-    m_ctx.SendKey(KeyCodes::On);
+    m_ctx.link.SendKey(KeyCodes::On);
 }
 
 void KeyPad::btnINITClick()
 {
-    m_ctx.SendKey(KeyCodes::Ini);
+    m_ctx.link.SendKey(KeyCodes::Ini);
     // The help goes at once, even with no unit to answer; the next bit-mode frame under debug
     // brings it back.
     if (auto *help = m_ctx.element<QWidget>(QStringLiteral("BitModeHelp")))

@@ -52,7 +52,7 @@ TForm1::TForm1(const Options &options, QWidget *parent)
     m_commX1->setObjectName("CommX1");
     m_commX1->setParityBit(cpbOdd);
     m_commX1->setFlowCtrl(cfcNone);
-    m_ctx.port = m_commX1;
+    m_ctx.link.setPort(m_commX1);
 
     buildClient();
     m_portControl =

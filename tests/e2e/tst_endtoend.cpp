@@ -176,7 +176,7 @@ private slots:
 
         // Q2: leave the ID list first, or the scan sees it finished and does nothing.
         form.idScan().SetBusMode(1);
-        form.context().SendKey("01");
+        form.context().link.SendKey("01");
         QTRY_COMPARE_WITH_TIMEOUT(text(form, "IO1"), QString("IN"), kWait);
         form.idScan().btnIDScanClick();
         const QStringList q2 = rows();
@@ -200,7 +200,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(text(form, "IO1") != "--", kWait);
         // The unit lists its bit rows first and its words after them: page on until an
         // eight-channel word is on one of the lines.
-        form.context().SendKey("01");
+        form.context().link.SendKey("01");
         auto wordShown = [&form] {
             for (int n = 1; n <= 4; ++n) {
                 if (text(form, QStringLiteral("Addr%1").arg(n)) == "W04")
@@ -210,7 +210,7 @@ private slots:
         };
         for (int page = 0; page < 10 && !wordShown(); ++page) {
             const QString before = text(form, "Addr1");
-            form.context().SendKey("24");
+            form.context().link.SendKey("24");
             QTRY_VERIFY_WITH_TIMEOUT(text(form, "Addr1") != before, kWait);
         }
         QVERIFY(wordShown());

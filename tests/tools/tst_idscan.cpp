@@ -136,7 +136,7 @@ struct Rig {
         }
         ctx.form = &client;
         ctx.client = &client;
-        ctx.port = &port;
+        ctx.link.setPort(&port);
         ctx.statusBar = &statusBar;
         page = new QWidget(&client);
         scan = new IdScan(ctx, page);

@@ -73,7 +73,7 @@ struct Window {
             ctx.comments.CommentWI[i] = QStringLiteral("wi%1").arg(i);
             ctx.comments.CommentWO[i] = QStringLiteral("wo%1").arg(i);
         }
-        ctx.port = &port;
+        ctx.link.setPort(&port);
         ctx.form = &form;
         ctx.client = client;
         ctx.statusBar = statusBar;

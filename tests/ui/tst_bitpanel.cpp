@@ -244,7 +244,7 @@ private slots:
         QFETCH(QStringList, comments);
 
         Window w;
-        w.ctx.BitMode = bitMode;
+        w.ctx.link.setBitMode(bitMode);
         w.setLine(line, kind, addr, data);
         std::vector<QLabel *> labs;
         std::vector<QLineEdit *> edits;

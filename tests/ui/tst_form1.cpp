@@ -197,7 +197,7 @@ private slots:
     {
         TForm1 form(options());
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         receive(form, port, "*rt100000012C");
         QCOMPARE(text(form, "Status"), QStringLiteral("デバッグ"));
         QCOMPARE(form.findChild<QLabel *>("Status")->palette().color(QPalette::Window),
@@ -207,8 +207,8 @@ private slots:
         QCOMPARE(text(form, "Addr1"), QString("000"));
         QCOMPARE(text(form, "Data1"), QString("0001"));
         QCOMPARE(text(form, "Edit1"), QString("*rt100000012C"));
-        QVERIFY(form.context().DebugMode);
-        QVERIFY(!form.context().BitMode);
+        QVERIFY(form.context().link.DebugMode());
+        QVERIFY(!form.context().link.BitMode());
         QVERIFY(!form.findChild<QWidget *>("RecIndicator")->isHidden());
         QCOMPARE(form.findChild<QWidget *>("Panel1")->y(), 53);
         QVERIFY(!form.findChild<QWidget *>("Panel1")->isHidden());
@@ -230,7 +230,7 @@ private slots:
         TForm1 form(options());
         form.show();
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         int refreshes = 0;
         form.displayLines().UpdateChannelMonitor = [&refreshes](int, const QString &,
                                                                 const QString &) { ++refreshes; };
@@ -277,12 +277,12 @@ private slots:
     {
         TForm1 form(options("[QXMODE]\nCommentOn=1\n"));
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         form.context().BitModeHeight = 722;
         receive(form, port, Frames::displayFrame('t', 0x70, '1', "100", "0000"));
         QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[ビットモード]"));
         QCOMPARE(text(form, "Status"), QStringLiteral("モニター"));
-        QVERIFY(form.context().BitMode);
+        QVERIFY(form.context().link.BitMode());
         QVERIFY(form.findChild<QWidget *>("Panel1")->isHidden());
         QVERIFY(form.findChild<QWidget *>("IO2")->isHidden());
         QVERIFY(form.findChild<QWidget *>("PageControl1")->isHidden());
@@ -305,7 +305,7 @@ private slots:
     {
         TForm1 form(options());
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         // The unit's ID list leaves a blank address; then the user switches to bit mode.
         receive(form, port, Frames::displayFrame('r', 0x74, '4', "   ", "    "));
         receive(form, port, Frames::displayFrame('v', 0x74, '1', "005", "1234"));
@@ -323,7 +323,7 @@ private slots:
     {
         TForm1 form(options());
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         const QByteArray bad = "*rt100000012c";
         const QByteArray good = "*rt100000012C";
         port.feed(bad + good);
@@ -344,7 +344,7 @@ private slots:
     {
         TForm1 form(options());
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         QWidget *indicator = form.findChild<QWidget *>("RecIndicator");
         int changes = 0;
         bool lastHidden = indicator->isHidden();
@@ -373,7 +373,7 @@ private slots:
         TForm1 form(o);
         QVERIFY(form.findChild<QAction *>("Save1")->isEnabled());
         FakePort port;
-        form.context().port = &port;
+        form.context().link.setPort(&port);
         // Line 2 shows the inputs from bit 16 on; line 4 the output word 5.
         receive(form, port, Frames::displayFrame('r', 0x71, '1', "016", "0003"));
         receive(form, port, Frames::displayFrame('r', 0x73, '2', "W05", "0002"));

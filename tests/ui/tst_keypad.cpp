@@ -64,7 +64,7 @@ struct Window {
             action->setShortcut(item.shortcut);
             form.addAction(action);
         }
-        ctx.port = &port;
+        ctx.link.setPort(&port);
         ctx.form = &form;
         ctx.client = client;
         pad = std::make_unique<KeyPad>(ctx);
@@ -236,8 +236,8 @@ private slots:
 
         Window w;
         w.ctx.BitOrder = order;
-        w.ctx.BitMode = bitMode;
-        w.ctx.DebugMode = debug;
+        w.ctx.link.setBitMode(bitMode);
+        w.ctx.link.setDebugMode(debug);
 
         QTest::mouseClick(w.button("btnLEFT"), Qt::LeftButton);
         QTest::mouseClick(w.button("btnRIGHT"), Qt::LeftButton);
@@ -267,7 +267,7 @@ private slots:
         w.form.show();
         w.port.open = portState == 0;
         if (portState == 2)
-            w.ctx.port = nullptr;
+            w.ctx.link.setPort(nullptr);
         QWidget *help = w.client->findChild<QWidget *>("BitModeHelp");
         help->show();
         QVERIFY(help->isVisible());
@@ -290,7 +290,7 @@ private slots:
         Window w;
         w.port.open = false;
         if (noPort)
-            w.ctx.port = nullptr;
+            w.ctx.link.setPort(nullptr);
         int pressed = 0;
         for (QPushButton *b : w.client->findChildren<QPushButton *>()) {
             b->setEnabled(true);

@@ -42,7 +42,8 @@ private slots:
         QFETCH(int, end);
 
         Window w(order);
-        w.ctx.BitMode = w.ctx.DebugMode = true;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
         FakeUnit unit(w, start);
         w.panel->PlaceBitCursor(w.addr1()->text());
         w.cursor()->show();
@@ -69,8 +70,8 @@ private slots:
         QFETCH(bool, bitMode);
         QFETCH(bool, debug);
         Window w;
-        w.ctx.BitMode = bitMode;
-        w.ctx.DebugMode = debug;
+        w.ctx.link.setBitMode(bitMode);
+        w.ctx.link.setDebugMode(debug);
         FakeUnit unit(w, 0);
         w.showForClicks();
         QTest::mouseClick(w.lamp(0), Qt::LeftButton, {}, centre(w.lamp(0)));
@@ -88,7 +89,8 @@ private slots:
     {
         QFETCH(bool, closePort);
         Window w;
-        w.ctx.BitMode = w.ctx.DebugMode = true;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
         FakeUnit unit(w, 0);
         unit.answers = false;
         if (closePort)
@@ -118,7 +120,8 @@ private slots:
     void clickDuringAMoveIsIgnored()
     {
         Window w;
-        w.ctx.BitMode = w.ctx.DebugMode = true;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
         FakeUnit unit(w, 0);
         // A second click arrives while the first move waits for its first answer.
         unit.onFirstKey = [&] {
@@ -131,7 +134,8 @@ private slots:
     void clickWithUnreadableAddressSendsNothing()
     {
         Window w;
-        w.ctx.BitMode = w.ctx.DebugMode = true;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
         FakeUnit unit(w, 0);
         w.addr1()->setText("W01");
         w.panel->MoveCursorToLamp(0);
@@ -141,7 +145,8 @@ private slots:
     void clicksOnTheCursor()
     {
         Window w;
-        w.ctx.BitMode = w.ctx.DebugMode = true;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
         FakeUnit unit(w, 0);
         w.panel->PlaceBitCursor("010"); // on lamp 5
         w.cursor()->show();

@@ -184,7 +184,7 @@ private slots:
             const QByteArray burst(3000, '0');
             QCOMPARE(::write(m_pty.master(), burst.constData(), burst.size()),
                      ssize_t(burst.size()));
-            form.context().SendKey("01");
+            form.context().link.SendKey("01");
             // The line keeps talking while the window goes.
             QTest::qWait(50);
             clock.start();
