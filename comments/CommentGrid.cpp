@@ -1,9 +1,10 @@
 #include "comments/CommentGrid.h"
 
+#include "link/DisplayLineTexts.h"
+
 #include "platform/widgets/ErrorGuard.h"
 
 #include "platform/Exceptions.h"
-#include "ui/FormContext.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -56,20 +57,21 @@ public:
 
 } // namespace
 
-CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentLines,
+CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables,
+                         const DisplayLineTexts &lines, std::function<void()> refreshCommentLines,
                          QObject *parent)
-    : QObject(parent), m_ctx(ctx), m_refresh(std::move(refreshCommentLines)),
-      m_prompt([](QFileDialog &dialog) {
+    : QObject(parent), m_window(window), m_tables(tables), m_lines(lines),
+      m_refresh(std::move(refreshCommentLines)), m_prompt([](QFileDialog &dialog) {
           if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
               return QString();
           return dialog.selectedFiles().constFirst();
       }),
       m_messageBox([this](const QString &text, const QString &caption) {
-          QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_ctx.form);
+          QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_window);
           box.exec();
       })
 {
-    m_grid = new QTableWidget(ctx.client);
+    m_grid = new QTableWidget(client);
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
     m_grid->setGeometry(688, 40, 217, 617);
     m_grid->setToolTip(QStringLiteral("右クリックでポップアップメニュー"));
@@ -82,7 +84,7 @@ CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentL
     if (m_corner)
         m_corner->installEventFilter(this);
 
-    m_editDone = new QPushButton(QStringLiteral("編集結果を反映"), ctx.client);
+    m_editDone = new QPushButton(QStringLiteral("編集結果を反映"), client);
     m_editDone->setObjectName(QStringLiteral("btnEditDone"));
     m_editDone->setGeometry(800, 0, 105, 21);
     connect(m_editDone, &QPushButton::clicked, this, guarded(this, &CommentGrid::btnEditDoneClick));
@@ -129,7 +131,7 @@ CommentGrid::CommentGrid(FormContext &ctx, std::function<void()> refreshCommentL
 
 QAction *CommentGrid::menuAction(const char *name)
 {
-    QObject *owner = m_ctx.form ? static_cast<QObject *>(m_ctx.form) : this;
+    QObject *owner = m_window ? static_cast<QObject *>(m_window) : this;
     if (auto *action = owner->findChild<QAction *>(QLatin1String(name)))
         return action;
     auto *action = new QAction(owner);
@@ -257,8 +259,7 @@ QList<CommentRow> CommentGrid::rows() const
 
 QString CommentGrid::io1Text() const
 {
-    const QWidget *io1 = m_ctx.element<QWidget>(QStringLiteral("IO1"));
-    return io1 ? io1->property("text").toString() : QString();
+    return m_lines.kind(0);
 }
 
 void CommentGrid::LoadCommentFile(const QString &path)
@@ -310,7 +311,7 @@ void CommentGrid::SaveCommentFile(const QString &path)
 
 void CommentGrid::RebuildCommentTables()
 {
-    CommentFile::compile(rows(), m_ctx.comments);
+    CommentFile::compile(rows(), m_tables);
 }
 
 void CommentGrid::New1Click()
@@ -407,7 +408,7 @@ void CommentGrid::StringGrid1SelectCell(int column, int)
 QFileDialog *CommentGrid::openDialog()
 {
     if (!m_openDialog) {
-        m_openDialog = new QFileDialog(m_ctx.form);
+        m_openDialog = new QFileDialog(m_window);
         m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));
         m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
         m_openDialog->setFileMode(QFileDialog::ExistingFile);
@@ -421,7 +422,7 @@ QFileDialog *CommentGrid::openDialog()
 QFileDialog *CommentGrid::saveDialog()
 {
     if (!m_saveDialog) {
-        m_saveDialog = new QFileDialog(m_ctx.form);
+        m_saveDialog = new QFileDialog(m_window);
         m_saveDialog->setObjectName(QStringLiteral("SaveDialog1"));
         m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_saveDialog->setFileMode(QFileDialog::AnyFile);

@@ -11,15 +11,15 @@ class QAction;
 class QFileDialog;
 class QMenu;
 class QPushButton;
+class DisplayLineTexts;
 class QTableWidget;
-struct FormContext;
 
 // The comment grid StringGrid1, its file, its File menu items and pop-up menu, and the apply
 // button btnEditDone. The grid's cells are addressed as (column, row) with row 0 the header row
 // and column 0 the row number column, both fixed; they are the grid's headers on screen.
 //
-// The comment tables (FormContext::comments) change only on a load or on applying the edits, and
-// only when every Number of the grid is an integer.
+// The comment tables change only on a load or on applying the edits, and only when every Number
+// of the grid is an integer.
 //
 // Thread contract: window thread only.
 class CommentGrid : public QObject
@@ -31,10 +31,13 @@ public:
     // Shows the program's own message box (text, caption) with an OK button.
     using MessageBox = std::function<void(const QString &text, const QString &caption)>;
 
-    // Builds StringGrid1, btnEditDone and PopupMenu1 on ctx.client and connects the File menu
-    // actions New1, Open1, Save1 and SaveAs1 found among ctx.form's children (made here when
-    // missing). refreshCommentLines redraws the comment panels of display lines 0..3.
-    CommentGrid(FormContext &ctx, std::function<void()> refreshCommentLines,
+    // Builds StringGrid1, btnEditDone and PopupMenu1 on the client area and connects the File
+    // menu actions New1, Open1, Save1 and SaveAs1 found among window's children (made here when
+    // missing); window also parents the dialogs and message boxes. The grid compiles into
+    // tables. A load refreshes the comment panels of display lines 0..3 with
+    // refreshCommentLines once the first display line shows a kind (lines).
+    CommentGrid(QWidget *client, QWidget *window, CommentTables &tables,
+                const DisplayLineTexts &lines, std::function<void()> refreshCommentLines,
                 QObject *parent = nullptr);
 
     QTableWidget *grid() const { return m_grid; }
@@ -94,7 +97,9 @@ private:
     QString io1Text() const;
     void load(const QString &path, bool refresh);
 
-    FormContext &m_ctx;
+    QWidget *m_window = nullptr;
+    CommentTables &m_tables;
+    const DisplayLineTexts &m_lines;
     std::function<void()> m_refresh;
     QTableWidget *m_grid = nullptr;
     QPushButton *m_editDone = nullptr;

@@ -1,7 +1,6 @@
 #include "comments/CommentPanels.h"
 
 #include "platform/widgets/ImageBox.h"
-#include "ui/FormContext.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -10,11 +9,6 @@
 
 namespace
 {
-
-constexpr int kShownHeight = 722;
-constexpr int kHiddenHeight = 332;
-constexpr int kEditorWidth = 920;
-constexpr int kNarrowWidth = 694;
 
 // Left edges of the four groups of eight entries in a panel; each display line takes two.
 constexpr int kGroupLeft[4] = {10, 176, 346, 512};
@@ -37,22 +31,22 @@ int flagFromStored(int stored)
 
 } // namespace
 
-CommentPanels::CommentPanels(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
+CommentPanels::CommentPanels(QWidget *client, QObject *parent) : QObject(parent)
 {
-    m_btnComment = new QPushButton(QStringLiteral("ｺﾒﾝﾄ ON/OFF"), ctx.client);
+    m_btnComment = new QPushButton(QStringLiteral("ｺﾒﾝﾄ ON/OFF"), client);
     m_btnComment->setObjectName(QStringLiteral("btnComment"));
     m_btnComment->setGeometry(536, 0, 75, 21);
     connect(m_btnComment, &QPushButton::clicked, this, &CommentPanels::btnCommentClick);
 
-    m_btnCmntEdit = new QPushButton(QStringLiteral("ｺﾒﾝﾄ編集"), ctx.client);
+    m_btnCmntEdit = new QPushButton(QStringLiteral("ｺﾒﾝﾄ編集"), client);
     m_btnCmntEdit->setObjectName(QStringLiteral("btnCmntEdit"));
     m_btnCmntEdit->setGeometry(616, 0, 65, 21);
     connect(m_btnCmntEdit, &QPushButton::clicked, this, &CommentPanels::btnCmntEditClick);
 
-    m_panel1 = new QWidget(ctx.client);
+    m_panel1 = new QWidget(client);
     m_panel1->setObjectName(QStringLiteral("CmntPanel1"));
     m_panel1->setGeometry(8, 264, 673, 193);
-    m_panel2 = new QWidget(ctx.client);
+    m_panel2 = new QWidget(client);
     m_panel2->setObjectName(QStringLiteral("CmntPanel2"));
     m_panel2->setGeometry(8, 456, 673, 193);
     buildPanel(m_panel1, 0);
@@ -112,23 +106,16 @@ void CommentPanels::ShowCommentPanels(int on)
 {
     const bool shown = on == 1;
     const int height = shown ? kShownHeight : kHiddenHeight;
-    if (m_ctx.setOuterSize) {
-        const int width = m_ctx.outerSize ? m_ctx.outerSize().width() : kNarrowWidth;
-        m_ctx.setOuterSize(width, height);
-    }
+    emit outerHeightRequested(height);
     m_panel1->setVisible(shown);
     m_panel2->setVisible(shown);
-    m_ctx.BitModeHeight = height;
-    m_ctx.DataModeHeight = height;
+    m_modeHeight = height;
     m_btnCmntEdit->setEnabled(shown);
 }
 
 void CommentPanels::ShowCommentEditor(int on)
 {
-    if (!m_ctx.setOuterSize)
-        return;
-    const int height = m_ctx.outerSize ? m_ctx.outerSize().height() : kHiddenHeight;
-    m_ctx.setOuterSize(on == 1 ? kEditorWidth : kNarrowWidth, height);
+    emit outerWidthRequested(on == 1 ? kEditorWidth : kNarrowWidth);
 }
 
 void CommentPanels::btnCommentClick()

@@ -1,7 +1,6 @@
 #include "tools/ChannelMonitor.h"
 
 #include "tools/HexText.h"
-#include "ui/FormContext.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -47,8 +46,8 @@ QButtonGroup *makeSelector(QWidget *page, const char *name, const QString &capti
 
 } // namespace
 
-ChannelMonitor::ChannelMonitor(FormContext &ctx, QWidget *tabSheet2)
-    : QObject(tabSheet2), m_ctx(ctx), m_page(tabSheet2)
+ChannelMonitor::ChannelMonitor(QWidget *tabSheet2, const QWidget *elements)
+    : QObject(tabSheet2), m_elements(elements ? elements : tabSheet2)
 {
     auto *clear = new QPushButton(QStringLiteral("c"), tabSheet2);
     clear->setObjectName(QStringLiteral("Button1"));
@@ -95,11 +94,8 @@ ChannelMonitor::ChannelMonitor(FormContext &ctx, QWidget *tabSheet2)
 
 QLabel *ChannelMonitor::findLabel(const QString &name) const
 {
-    // The window's elements are looked up, as for ControlTable; a page that is not (yet) under
-    // a client area still finds its own.
-    if (m_ctx.client)
-        return m_ctx.element<QLabel>(name);
-    return m_page->findChild<QLabel *>(name);
+    // The window's elements are looked up by name, as for ControlTable.
+    return m_elements->findChild<QLabel *>(name);
 }
 
 void ChannelMonitor::fillLists()

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QObject>
 
-struct FormContext;
 class QButtonGroup;
 class QLabel;
 class QPushButton;
@@ -21,12 +20,12 @@ class ChannelMonitor : public QObject
 
 public:
     // Builds the page's elements inside tabSheet2; the element lists stay empty until
-    // fillLists().
-    ChannelMonitor(FormContext &ctx, QWidget *tabSheet2);
+    // fillLists(). elements is where fillLists() looks the elements up by name (the window's
+    // client area); the page itself when none is given.
+    explicit ChannelMonitor(QWidget *tabSheet2, const QWidget *elements = nullptr);
 
-    // Finds stAD1..stAD4, chno0..chno7 and StaticText3..StaticText34 among the window's
-    // elements by their composed names (the last start-up step). A name not found leaves its
-    // entry null.
+    // Finds stAD1..stAD4, chno0..chno7 and StaticText3..StaticText34 among the elements by their
+    // composed names (the last start-up step). A name not found leaves its entry null.
     void fillLists();
 
     // One redrawn display line: line 0..3, its data text (four hexadecimal characters) and its
@@ -43,8 +42,7 @@ public:
 private:
     QLabel *findLabel(const QString &name) const;
 
-    FormContext &m_ctx;
-    QWidget *m_page = nullptr;
+    const QWidget *m_elements = nullptr;
     QButtonGroup *m_format = nullptr;
     QButtonGroup *m_radix = nullptr;
     QColor m_labelColor;

@@ -1,13 +1,12 @@
 #include "tools/IdScan.h"
 
+#include "link/DisplayLineTexts.h"
 #include "link/KeyCodes.h"
+#include "link/UnitLink.h"
 #include "platform/Exceptions.h"
 #include "platform/widgets/ErrorGuard.h"
 #include "tools/HexText.h"
-#include "ui/FormContext.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHash>
@@ -19,12 +18,9 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTableWidget>
-#include <QTimer>
 
 namespace
 {
-
-using namespace std::chrono_literals;
 
 // Keys the scan presses on the unit: its ID key, key 0 to type an address, ENT, and the key on
 // which it shows its next registered ID.
@@ -37,9 +33,6 @@ const QByteArray kKeyEnter = KeyCodes::Ent;
 const QString kEndOfList = QStringLiteral("****");
 const QString kNoAddress = QStringLiteral("   ");
 const QString kNoData = QStringLiteral("    ");
-
-// How often a wait looks at the port and the clock when no event comes.
-constexpr std::chrono::milliseconds kWakeInterval = 10ms;
 
 constexpr int kColumnWidth = 29;
 constexpr int kRowHeight = 16;
@@ -135,7 +128,9 @@ private:
     QPointer<IdScan> m_scan;
 };
 
-IdScan::IdScan(FormContext &ctx, QWidget *tabSheet1) : QObject(tabSheet1), m_ctx(ctx)
+IdScan::IdScan(const UnitLink &link, const DisplayLineTexts &lines, QWidget *tabSheet1,
+               QStatusBar *statusBar)
+    : QObject(tabSheet1), m_link(link), m_lines(lines), m_statusBar(statusBar)
 {
     m_panel = new QFrame(tabSheet1);
     m_panel->setObjectName(QStringLiteral("IDPanel"));
@@ -211,11 +206,6 @@ IdScan::IdScan(FormContext &ctx, QWidget *tabSheet1) : QObject(tabSheet1), m_ctx
     connect(m_scanButton, &QPushButton::clicked, this, guarded(this, &IdScan::btnIDScanClick));
 }
 
-void IdScan::setCurLineSource(std::function<int()> curLine)
-{
-    m_curLine = std::move(curLine);
-}
-
 void IdScan::SetBusMode(int mode)
 {
     // A mode the program does not know (a hand-edited settings file) is Q3/Q4 throughout, so
@@ -243,44 +233,17 @@ void IdScan::RadioButtonQ2Click()
     SetBusMode(1);
 }
 
-bool IdScan::portOpen() const
-{
-    return m_ctx.link.isPortOpen();
-}
-
 IdScan::LineTexts IdScan::cursorLine() const
 {
-    const int line = m_curLine ? m_curLine() : 0;
-    if (line < 0 || line > 3)
-        return {};
-    const auto text = [this, line](const char *prefix) {
-        const QLabel *label =
-            m_ctx.element<QLabel>(QLatin1String(prefix) + QString::number(line + 1));
-        return label ? label->text() : QString();
-    };
-    return {text("IO"), text("Addr"), text("Data")};
+    const int line = m_lines.CurLine();
+    return {m_lines.kind(line), m_lines.addr(line), m_lines.data(line)};
 }
 
-IdScan::WaitResult IdScan::waitUntil(const std::function<bool(const LineTexts &)> &condition)
+UnitWait::Result IdScan::pressAndWait(const QByteArray &key,
+                                      const std::function<bool(const LineTexts &)> &shown)
 {
-    const QPointer<IdScan> self(this);
-    QElapsedTimer clock;
-    clock.start();
-    // Timer events wake the event wait below, so a port that closes without a display frame,
-    // or a unit that stays silent, is noticed.
-    QTimer wake;
-    wake.start(kWakeInterval);
-    for (;;) {
-        if (condition(cursorLine()))
-            return WaitResult::Done;
-        if (!portOpen())
-            return WaitResult::PortClosed;
-        if (std::chrono::milliseconds(clock.elapsed()) >= m_stepTimeout)
-            return WaitResult::TimedOut;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (!self)
-            return WaitResult::Gone;
-    }
+    return UnitWait::pressAndWait(
+        m_link, key, [this, &shown] { return shown(cursorLine()); }, m_stepTimeout, this);
 }
 
 void IdScan::beginScan()
@@ -288,9 +251,9 @@ void IdScan::beginScan()
     m_scanning = true;
     m_interrupted = false;
     m_scanButton->setDown(true);
-    if (m_ctx.statusBar) {
-        m_statusBeforeScan = m_ctx.statusBar->currentMessage();
-        m_ctx.statusBar->showMessage(QStringLiteral("IDスキャン中..."));
+    if (m_statusBar) {
+        m_statusBeforeScan = m_statusBar->currentMessage();
+        m_statusBar->showMessage(QStringLiteral("IDスキャン中..."));
     }
 }
 
@@ -298,20 +261,20 @@ void IdScan::endScan()
 {
     m_scanning = false;
     m_scanButton->setDown(false);
-    if (m_ctx.statusBar && !m_interrupted)
-        m_ctx.statusBar->showMessage(m_statusBeforeScan);
+    if (m_statusBar && !m_interrupted)
+        m_statusBar->showMessage(m_statusBeforeScan);
 }
 
-void IdScan::showInterruption(WaitResult why)
+void IdScan::showInterruption(UnitWait::Result why)
 {
     m_interrupted = true;
-    if (!m_ctx.statusBar)
+    if (!m_statusBar)
         return;
-    if (why == WaitResult::PortClosed)
-        m_ctx.statusBar->showMessage(
+    if (why == UnitWait::Result::PortClosed)
+        m_statusBar->showMessage(
             QStringLiteral("IDスキャンを中断しました（ポートが閉じられました）"));
     else
-        m_ctx.statusBar->showMessage(
+        m_statusBar->showMessage(
             QStringLiteral("IDスキャンを中断しました（ユニットの応答がありません）"));
 }
 
@@ -323,11 +286,11 @@ void IdScan::btnIDScanClick()
 
     const LineTexts line = cursorLine();
     if (!showsIds(line.kind)) {
-        m_ctx.link.SendKey(kKeyId);
-        const WaitResult result = waitUntil([](const LineTexts &l) { return showsIds(l.kind); });
-        if (result == WaitResult::Gone)
+        const UnitWait::Result result =
+            pressAndWait(kKeyId, [](const LineTexts &l) { return showsIds(l.kind); });
+        if (result == UnitWait::Result::Gone)
             return;
-        if (result != WaitResult::Done) {
+        if (result != UnitWait::Result::Shown) {
             showInterruption(result);
             return;
         }
@@ -353,11 +316,10 @@ void IdScan::btnIDScanClick()
         {kKeyEnter, [](const LineTexts &l) { return l.data != kNoData; }},
     };
     for (const Step &step : steps) {
-        m_ctx.link.SendKey(step.key);
-        const WaitResult result = waitUntil(step.done);
-        if (result == WaitResult::Gone)
+        const UnitWait::Result result = pressAndWait(step.key, step.done);
+        if (result == UnitWait::Result::Gone)
             return;
-        if (result != WaitResult::Done) {
+        if (result != UnitWait::Result::Shown) {
             showInterruption(result);
             return;
         }
@@ -389,7 +351,7 @@ void IdScan::scanLoop()
 {
     QHash<QString, int> counts;
     int row = 1;
-    WaitResult stop = WaitResult::Done;
+    UnitWait::Result stop = UnitWait::Result::Shown;
 
     LineTexts line = cursorLine();
     while (line.data != kEndOfList) {
@@ -409,12 +371,11 @@ void IdScan::scanLoop()
         m_grid->setRowCount(row - 1);
 
         const QString previous = line.data;
-        m_ctx.link.SendKey(kKeyNext);
-        const WaitResult result =
-            waitUntil([&previous](const LineTexts &l) { return l.data != previous; });
-        if (result == WaitResult::Gone)
+        const UnitWait::Result result =
+            pressAndWait(kKeyNext, [&previous](const LineTexts &l) { return l.data != previous; });
+        if (result == UnitWait::Result::Gone)
             return;
-        if (result != WaitResult::Done) {
+        if (result != UnitWait::Result::Shown) {
             stop = result;
             break;
         }
@@ -441,6 +402,6 @@ void IdScan::scanLoop()
             total += counts.value(QLatin1String(type));
         m_totalCnt->setText(QString::number(total));
     }
-    if (stop != WaitResult::Done)
+    if (stop != UnitWait::Result::Shown)
         showInterruption(stop);
 }

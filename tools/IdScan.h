@@ -1,18 +1,22 @@
 #pragma once
 
+#include "link/UnitWait.h"
+
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <functional>
 
-struct FormContext;
+class DisplayLineTexts;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStatusBar;
 class QTableWidget;
 class QWidget;
+class UnitLink;
 
 // The ID scan on the "IDスキャン" page: drives the unit's ID list with key presses, lists the
 // registered IDs in IDStringGrid (kind, address, state) and counts them by kind, in the bus mode
@@ -34,13 +38,13 @@ class IdScan : public QObject
 public:
     static constexpr std::chrono::milliseconds kScanStepTimeout{3000};
 
-    // Builds the page's elements inside tabSheet1. Needs neither ControlTable nor the display
-    // lines yet, so SetBusMode may be applied at once (start-up runs it before those exist).
-    IdScan(FormContext &ctx, QWidget *tabSheet1);
-
-    // The line that holds the unit's cursor (0..3), read again at every step of a scan; until
-    // set, line 0.
-    void setCurLineSource(std::function<int()> curLine);
+    // Builds the page's elements inside tabSheet1. Keys go to the unit through link; the unit's
+    // answers are read from the cursor line of lines (CurLine is read again at every step, so
+    // the scan follows the cursor). statusBar, when given, shows a running scan and why one
+    // stopped. Reads nothing at construction, so SetBusMode may be applied at once (start-up
+    // runs it before the display lines are filled).
+    IdScan(const UnitLink &link, const DisplayLineTexts &lines, QWidget *tabSheet1,
+           QStatusBar *statusBar = nullptr);
 
     // 0 = Q3/Q4, 1 = Q2; any other value is taken as 0.
     void SetBusMode(int mode);
@@ -64,7 +68,6 @@ private:
     class ScanGuard;
     friend class ScanGuard;
 
-    enum class WaitResult { Done, PortClosed, TimedOut, Gone };
     struct LineTexts {
         QString kind;
         QString addr;
@@ -72,17 +75,18 @@ private:
     };
 
     LineTexts cursorLine() const;
-    WaitResult waitUntil(const std::function<bool(const LineTexts &)> &condition);
-    bool portOpen() const;
+    UnitWait::Result pressAndWait(const QByteArray &key,
+                                  const std::function<bool(const LineTexts &)> &shown);
 
     void beginScan();
     void endScan();
     void scanLoop();
-    void showInterruption(WaitResult why);
+    void showInterruption(UnitWait::Result why);
     void setCell(int row, int column, const QString &text);
 
-    FormContext &m_ctx;
-    std::function<int()> m_curLine;
+    const UnitLink &m_link;
+    const DisplayLineTexts &m_lines;
+    QStatusBar *m_statusBar = nullptr;
     int m_busMode = 0;
     bool m_scanning = false;
     bool m_interrupted = false;

@@ -1,14 +1,13 @@
 #include "ui/BitPanel.h"
 
 #include "link/KeyCodes.h"
+#include "link/UnitWait.h"
 #include "platform/Exceptions.h"
 #include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
 
 #include <QAbstractButton>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +15,6 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QStatusBar>
-#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -37,9 +35,6 @@ constexpr int kLampCount = 64;
 constexpr int kCommentLampOffset = 64;
 constexpr int kLabelTop = 32;
 constexpr QSize kLabelSize{14, 14};
-
-// How often the lamp-click wait wakes to look at its time limit when no event arrives.
-constexpr std::chrono::milliseconds kWaitTick{10};
 
 // The bit cursor: an outline that inverts what lies beneath it, so that it shows on a lit lamp,
 // a dark lamp and the black frame alike, and the lamp inside stays visible. Child widgets paint
@@ -283,38 +278,21 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
             self->m_moving = false;
     });
     for (const QByteArray &code : presses) {
-        const WaitResult result = pressAndWait(code);
-        if (!self || result == WaitResult::Gone)
+        // Each press waits for the cursor's address, Addr1, to change.
+        QWidget *addr1 = slot(kSlotAddr, QStringLiteral("Addr1"));
+        if (!addr1)
             return;
-        if (result != WaitResult::Changed) {
+        const QString before = textOf(addr1);
+        const UnitWait::Result result = UnitWait::pressAndWait(
+            m_ctx.link, code, [addr1, &before] { return textOf(addr1) != before; }, kAnswerTimeout,
+            addr1);
+        if (!self || result == UnitWait::Result::Gone)
+            return;
+        if (result != UnitWait::Result::Shown) {
             if (m_ctx.statusBar)
                 m_ctx.statusBar->showMessage(noAnswerMessage());
             return;
         }
-    }
-}
-
-BitPanel::WaitResult BitPanel::pressAndWait(const QByteArray &code)
-{
-    const QPointer<QWidget> addr1 = slot(kSlotAddr, QStringLiteral("Addr1"));
-    if (!addr1)
-        return WaitResult::Gone;
-    const QString before = textOf(addr1);
-    m_ctx.link.SendKey(code);
-
-    const QDeadlineTimer deadline(kAnswerTimeout);
-    QTimer tick;
-    tick.start(kWaitTick);
-    for (;;) {
-        if (!addr1)
-            return WaitResult::Gone;
-        if (textOf(addr1) != before)
-            return WaitResult::Changed;
-        if (!m_ctx.link.isPortOpen())
-            return WaitResult::PortClosed;
-        if (deadline.hasExpired())
-            return WaitResult::TimedOut;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }
 

@@ -75,8 +75,6 @@ private:
     void build();
     QWidget *slot(int index, const QString &name) const;
     QString lineText(int slotBase, const char *prefix, int line) const;
-    enum class WaitResult { Changed, PortClosed, TimedOut, Gone };
-    WaitResult pressAndWait(const QByteArray &code);
 
     FormContext &m_ctx;
     QWidget *m_cursor = nullptr;

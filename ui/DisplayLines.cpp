@@ -60,7 +60,7 @@ void setEnabledIf(QWidget *w, bool enabled)
 
 } // namespace
 
-DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
+DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : DisplayLineTexts(parent), m_ctx(ctx)
 {
     m_indicatorTimer.setSingleShot(true);
     connect(&m_indicatorTimer, &QTimer::timeout, this, &DisplayLines::showIndicatorState);
@@ -136,17 +136,44 @@ void DisplayLines::resetReceiver()
 
 void DisplayLines::blankLines()
 {
-    for (int n = 0; n < 4; ++n) {
-        m_io[n]->setText("--");
-        m_addr[n]->setText("000");
-        m_data[n]->setText("0000");
+    for (int n = 0; n < kLines; ++n) {
+        if (setLineTexts(n, QStringLiteral("--"), QStringLiteral("000"), QStringLiteral("0000")))
+            emit lineChanged(n);
     }
 }
 
 void DisplayLines::clearKinds()
 {
-    for (QLabel *io : m_io)
-        io->setText("--");
+    for (int n = 0; n < kLines; ++n) {
+        if (setLineTexts(n, QStringLiteral("--"), m_addr[n]->text(), m_data[n]->text()))
+            emit lineChanged(n);
+    }
+}
+
+bool DisplayLines::setLineTexts(int line, const QString &kind, const QString &addr,
+                                const QString &data)
+{
+    const bool changed =
+        m_io[line]->text() != kind || m_addr[line]->text() != addr || m_data[line]->text() != data;
+    m_io[line]->setText(kind);
+    m_addr[line]->setText(addr);
+    m_data[line]->setText(data);
+    return changed;
+}
+
+QString DisplayLines::kind(int line) const
+{
+    return line >= 0 && line < kLines ? m_io[line]->text() : QString();
+}
+
+QString DisplayLines::addr(int line) const
+{
+    return line >= 0 && line < kLines ? m_addr[line]->text() : QString();
+}
+
+QString DisplayLines::data(int line) const
+{
+    return line >= 0 && line < kLines ? m_data[line]->text() : QString();
 }
 
 void DisplayLines::RecPkt(QObject *, int receiveSize)
@@ -216,10 +243,11 @@ void DisplayLines::handleFrame(const DisplayFrame &frame)
     lineContent(frame);
 }
 
-void DisplayLines::setOuterHeight(int height)
+void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 {
-    if (!m_ctx.setOuterSize || !m_ctx.outerSize)
+    if (!modeHeight || !m_ctx.setOuterSize || !m_ctx.outerSize)
         return;
+    const int height = modeHeight();
     const QSize outer = m_ctx.outerSize();
     if (outer.height() != height)
         m_ctx.setOuterSize(outer.width(), height);
@@ -230,7 +258,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
     m_ctx.link.setBitMode(true);
     if (m_ctx.form)
         m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[ビットモード]"));
-    setOuterHeight(m_ctx.BitModeHeight);
+    setOuterHeight(BitModeHeight);
     setShown(m_el.tenKeyPanel, false);
     setShown(m_el.ioPanel, false);
     setShown(m_el.btnDATA, false);
@@ -276,7 +304,7 @@ void DisplayLines::applyDataLayout()
     if (m_ctx.form)
         m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[データモード]"));
     setShown(m_el.bitModeHelp, false);
-    setOuterHeight(m_ctx.DataModeHeight);
+    setOuterHeight(DataModeHeight);
     setShown(m_el.tenKeyPanel, true);
     setShown(m_el.ioPanel, true);
     setShown(m_el.btnDATA, true);
@@ -296,14 +324,14 @@ void DisplayLines::applyDataLayout()
 void DisplayLines::lineContent(const DisplayFrame &frame)
 {
     const int line = frame.line;
-    const QString kind = KeyCodes::kindText(frame.kind);
     m_edit[line]->setText(frameText(frame.raw));
-    m_io[line]->setText(kind);
-    m_addr[line]->setText(frameText(frame.addr));
-    m_data[line]->setText(frameText(frame.data));
+    const bool changed = setLineTexts(line, KeyCodes::kindText(frame.kind), frameText(frame.addr),
+                                      frameText(frame.data));
     ShowLineLamps(line, m_data[line]->text(), m_io[line]->text(), m_addr[line]->text());
     if (frame.cursor)
         SelectLine(line);
+    if (changed)
+        emit lineChanged(line);
 }
 
 void DisplayLines::SelectLine(int line)

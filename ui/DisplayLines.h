@@ -1,10 +1,10 @@
 #pragma once
 
 #include "link/DisplayLineModel.h"
+#include "link/DisplayLineTexts.h"
 #include "link/FrameSync.h"
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QPixmap>
 #include <QTimer>
 #include <array>
@@ -19,10 +19,12 @@ class QLineEdit;
 class QWidget;
 
 // The display frame receiver and the four display lines: RecPkt reads the received bytes, checks
-// the frames and draws the unit's state, the mode layout, the line texts and the lamps.
+// the frames and draws the unit's state, the mode layout, the line texts and the lamps. The line
+// texts it offers to the other areas (DisplayLineTexts) are read from its IO, Addr and Data
+// elements.
 //
 // Thread contract: window thread only (RecPkt runs inside the serial port's receive notice).
-class DisplayLines : public QObject
+class DisplayLines : public DisplayLineTexts
 {
     Q_OBJECT
 public:
@@ -52,7 +54,10 @@ public:
     void SelectLine(int line);
     void ShowLineLamps(int line, const QString &data, const QString &kind, const QString &addr);
 
-    int CurLine() const { return m_curLine; }
+    QString kind(int line) const override;
+    QString addr(int line) const override;
+    QString data(int line) const override;
+    int CurLine() const override { return m_curLine; }
     const FrameSync &receiver() const { return m_sync; }
     const DisplayLineModel &model() const { return m_model; }
 
@@ -60,6 +65,10 @@ public:
     std::function<void(int line, const QString &data, const QString &addr)> UpdateChannelMonitor;
     std::function<void(int line)> ShowCommentLine;
     std::function<void(const QString &addr)> PlaceBitCursor;
+    // The outer window heights of the two display modes, applied on every good frame; the
+    // window keeps its height while they are not set.
+    std::function<int()> BitModeHeight;
+    std::function<int()> DataModeHeight;
 
     // The receive indicator flips once per checked frame. What the screen shows follows that
     // state at most every kIndicatorPeriod: a unit sends dozens of frames a second, and a
@@ -76,7 +85,9 @@ private:
     void applyBitLayout(const DisplayFrame &frame);
     void applyDataLayout();
     void lineContent(const DisplayFrame &frame);
-    void setOuterHeight(int height);
+    // Sets a line's three texts; true when any of them changed.
+    bool setLineTexts(int line, const QString &kind, const QString &addr, const QString &data);
+    void setOuterHeight(const std::function<int()> &modeHeight);
     void toggleIndicator();
     void showIndicatorState();
 

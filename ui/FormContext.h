@@ -28,11 +28,6 @@ struct FormContext {
 
     CommentTables comments;
 
-    // Outer window heights of the two display modes; the comment panel setting keeps them, the
-    // receiver applies them on every good frame.
-    int DataModeHeight = 332;
-    int BitModeHeight = 332;
-
     // Outer window size in the design's Windows pixels (frame and caption included, menu bar
     // outside the client area); TForm1 turns it into the client size.
     std::function<void(int width, int height)> setOuterSize;

@@ -109,6 +109,11 @@ void TForm1::buildClient()
     m_client->setObjectName("ClientArea");
     setCentralWidget(m_client);
     m_ctx.client = m_client;
+    // Made first so that the areas can be given it; it is raised above them once laid out.
+    m_statusBar = new QStatusBar(m_client);
+    m_statusBar->setObjectName("StatusBar1");
+    m_statusBar->setSizeGripEnabled(false);
+    m_ctx.statusBar = m_statusBar;
 
     buildMenus();
     buildToolStrip();
@@ -116,19 +121,20 @@ void TForm1::buildClient()
     m_keyPad = new KeyPad(m_ctx, this);
     m_bitPanel = new BitPanel(m_ctx, this);
     buildTabs();
-    m_commentPanels = new CommentPanels(m_ctx, this);
+    m_commentPanels = new CommentPanels(m_client, this);
+    connect(m_commentPanels, &CommentPanels::outerHeightRequested, this,
+            [this](int height) { setOuterSize(outerSize().width(), height); });
+    connect(m_commentPanels, &CommentPanels::outerWidthRequested, this,
+            [this](int width) { setOuterSize(width, outerSize().height()); });
+    m_lines->BitModeHeight = [this] { return m_commentPanels->BitModeHeight(); };
+    m_lines->DataModeHeight = [this] { return m_commentPanels->DataModeHeight(); };
     m_commentGrid = new CommentGrid(
-        m_ctx,
+        m_client, this, m_ctx.comments, *m_lines,
         [this] {
             for (int line = 0; line < 4; ++line)
                 m_bitPanel->ShowCommentLine(line);
         },
         this);
-
-    m_statusBar = new QStatusBar(m_client);
-    m_statusBar->setObjectName("StatusBar1");
-    m_statusBar->setSizeGripEnabled(false);
-    m_ctx.statusBar = m_statusBar;
 
     // The designed client area, until the comment settings set the real size.
     setOuterSize(920, 722);
@@ -168,7 +174,6 @@ void TForm1::FormCreate()
 
     m_lines->bindElements();
     m_channels->fillLists();
-    m_idScan->setCurLineSource([this] { return m_lines->CurLine(); });
     m_lines->UpdateChannelMonitor = [this](int line, const QString &data, const QString &addr) {
         m_channels->UpdateChannelMonitor(line, data, addr);
     };

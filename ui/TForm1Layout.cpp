@@ -195,6 +195,6 @@ void TForm1::buildTabs()
     m_pageControl->addTab(sheet1, QStringLiteral("IDスキャン"));
     m_pageControl->addTab(sheet2, QStringLiteral("8CH展開モニター"));
     m_pageControl->setCurrentIndex(0);
-    m_idScan = new IdScan(m_ctx, sheet1);
-    m_channels = new ChannelMonitor(m_ctx, sheet2);
+    m_idScan = new IdScan(m_ctx.link, *m_lines, sheet1, m_statusBar);
+    m_channels = new ChannelMonitor(sheet2, m_client);
 }

@@ -1,7 +1,7 @@
 #include "comments/CommentGrid.h"
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
-#include "ui/FormContext.h"
+#include "tests/support/FakeDisplayLines.h"
 
 #include <QAction>
 #include <QFile>
@@ -15,12 +15,12 @@
 #include <QTest>
 #include <memory>
 
-// A form as the window builds it: client area, display line 1's kind text, the File menu items.
+// A form as the window builds it: client area and File menu items; display line 1's kind text.
 struct GridFixture {
     QWidget form;
     QWidget *client = new QWidget(&form);
-    QLabel *io1 = new QLabel(QStringLiteral("--"), client);
-    FormContext ctx;
+    FakeDisplayLines lines;
+    CommentTables tables;
     int refreshes = 0;
     QStringList messages;
     QString nextFileName;
@@ -28,12 +28,9 @@ struct GridFixture {
 
     GridFixture()
     {
-        io1->setObjectName(QStringLiteral("IO1"));
         for (const char *name : {"New1", "Open1", "Save1", "SaveAs1"})
             (new QAction(&form))->setObjectName(QLatin1String(name));
-        ctx.form = &form;
-        ctx.client = client;
-        grid = std::make_unique<CommentGrid>(ctx, [this] { ++refreshes; });
+        grid = std::make_unique<CommentGrid>(client, &form, tables, lines, [this] { ++refreshes; });
         grid->setMessageBox([this](const QString &text, const QString &caption) {
             messages.append(caption + QLatin1Char(':') + text);
         });
@@ -126,7 +123,7 @@ private slots:
         QFETCH(QString, io1);
         QFETCH(int, refreshes);
         GridFixture f;
-        f.io1->setText(io1);
+        f.lines.setKind(0, io1);
         f.nextFileName =
             file(toSjis(QStringLiteral("BI,5,ポンプ 運転\r\n\r\nWO,80,\"弁, 開\"\r\nbo,3,x\r\n")));
         QFileDialog *seen = nullptr;
@@ -147,9 +144,9 @@ private slots:
         QCOMPARE(f.grid->colCount(), 5);
         QCOMPARE(f.grid->cell(4, 1), QStringLiteral("運転"));
         QCOMPARE(f.grid->cell(4, 2), QString());
-        QCOMPARE(f.ctx.comments.CommentBI[5], QStringLiteral("ポンプ"));
-        QCOMPARE(f.ctx.comments.CommentWO[80], QStringLiteral("弁, 開"));
-        QCOMPARE(f.ctx.comments.CommentBO[3], QString());
+        QCOMPARE(f.tables.CommentBI[5], QStringLiteral("ポンプ"));
+        QCOMPARE(f.tables.CommentWO[80], QStringLiteral("弁, 開"));
+        QCOMPARE(f.tables.CommentBO[3], QString());
         QCOMPARE(f.grid->CommentFileName(), f.nextFileName);
         QVERIFY(f.action("Save1")->isEnabled());
         QVERIFY(f.action("SaveAs1")->isEnabled());
@@ -168,13 +165,13 @@ private slots:
     void commandLineFileLoadsWithoutRefreshing()
     {
         GridFixture f;
-        f.io1->setText("IN");
+        f.lines.setKind(0, "IN");
         f.grid->loadCommandLineFile({});
         QVERIFY(!f.action("Save1")->isEnabled());
         const QString path = file("BI,1,a\r\n");
         f.grid->loadCommandLineFile({path, "ignored"});
         QCOMPARE(f.rows(), QStringList{"BI|1|a"});
-        QCOMPARE(f.ctx.comments.CommentBI[1], QString("a"));
+        QCOMPARE(f.tables.CommentBI[1], QString("a"));
         QVERIFY(f.action("Save1")->isEnabled());
         QCOMPARE(f.refreshes, 0);
     }
@@ -182,7 +179,7 @@ private slots:
     void loadWithBadNumberKeepsTheTables()
     {
         GridFixture f;
-        f.io1->setText("IN");
+        f.lines.setKind(0, "IN");
         f.grid->LoadCommentFile(file("BI,5,old\r\n"));
         QCOMPARE(f.refreshes, 1);
         try {
@@ -191,15 +188,15 @@ private slots:
         } catch (const EConvertError &e) {
             QCOMPARE(e.message(), QStringLiteral("'x7' は整数ではありません"));
         }
-        QCOMPARE(f.ctx.comments.CommentBI[5], QString("old"));
-        QCOMPARE(f.ctx.comments.CommentBI[6], QString());
+        QCOMPARE(f.tables.CommentBI[5], QString("old"));
+        QCOMPARE(f.tables.CommentBI[6], QString());
         QCOMPARE(f.refreshes, 1);
         // The rows are there to be corrected and applied.
         QCOMPARE(f.rows(), (QStringList{"BI|6|new", "BI|x7|bad"}));
         f.grid->setCell(2, 2, "7");
         f.grid->btnEditDoneClick();
-        QCOMPARE(f.ctx.comments.CommentBI[7], QString("bad"));
-        QCOMPARE(f.ctx.comments.CommentBI[5], QString());
+        QCOMPARE(f.tables.CommentBI[7], QString("bad"));
+        QCOMPARE(f.tables.CommentBI[5], QString());
     }
 
     void missingFileStopsTheLoad()
@@ -224,7 +221,7 @@ private slots:
         f.grid->LoadCommentFile(file("BI,1,a\r\n"));
         f.grid->LoadCommentFile(file("\r\n  \r\n"));
         QCOMPARE(f.grid->rowCount(), 1);
-        QCOMPARE(f.ctx.comments.CommentBI[1], QString());
+        QCOMPARE(f.tables.CommentBI[1], QString());
     }
 
     void newThenSaveAsWritesAndReadsBack()
@@ -384,9 +381,9 @@ private slots:
         QFETCH(bool, applied);
         GridFixture f;
         f.setRows({firstType + "|4|first", "BO|9|second"});
-        f.io1->setText(io1);
+        f.lines.setKind(0, io1);
         f.client->findChild<QPushButton *>("btnEditDone")->click();
-        QCOMPARE(f.ctx.comments.CommentBO[9], applied ? QString("second") : QString());
+        QCOMPARE(f.tables.CommentBO[9], applied ? QString("second") : QString());
         QCOMPARE(f.refreshes, applied ? 1 : 0);
         QCOMPARE(f.messages,
                  applied ? QStringList{} : QStringList{"エラー:コメントがセットされていません"});
@@ -395,13 +392,13 @@ private slots:
     void applyWithBadNumberChangesNothing()
     {
         GridFixture f;
-        f.io1->setText("IN");
+        f.lines.setKind(0, "IN");
         f.setRows({"BI|1|a"});
         f.grid->btnEditDoneClick();
         f.setRows({"BI|2|b", "BO||c"});
         QVERIFY_THROWS_EXCEPTION(EConvertError, f.grid->btnEditDoneClick());
-        QCOMPARE(f.ctx.comments.CommentBI[1], QString("a"));
-        QCOMPARE(f.ctx.comments.CommentBI[2], QString());
+        QCOMPARE(f.tables.CommentBI[1], QString("a"));
+        QCOMPARE(f.tables.CommentBI[2], QString());
         QCOMPARE(f.refreshes, 1);
     }
 

@@ -2,7 +2,7 @@
 #include "comments/CommentPanels.h"
 #include "platform/SjisText.h"
 #include "platform/widgets/ImageBox.h"
-#include "ui/FormContext.h"
+#include "tests/support/FakeDisplayLines.h"
 
 #include <QAction>
 #include <QFile>
@@ -14,20 +14,22 @@
 #include <QTest>
 #include <memory>
 
+// The panels on a client area, the window's outer size following what they ask for.
 struct PanelFixture {
     QWidget form;
     QWidget *client = new QWidget(&form);
-    FormContext ctx;
     QSize outer{911, 722};
+    CommentTables tables;
+    FakeDisplayLines lines;
     std::unique_ptr<CommentPanels> panels;
 
     PanelFixture()
     {
-        ctx.form = &form;
-        ctx.client = client;
-        ctx.setOuterSize = [this](int w, int h) { outer = QSize(w, h); };
-        ctx.outerSize = [this] { return outer; };
-        panels = std::make_unique<CommentPanels>(ctx);
+        panels = std::make_unique<CommentPanels>(client);
+        QObject::connect(panels.get(), &CommentPanels::outerHeightRequested,
+                         [this](int height) { outer.setHeight(height); });
+        QObject::connect(panels.get(), &CommentPanels::outerWidthRequested,
+                         [this](int width) { outer.setWidth(width); });
     }
     template <class T> T *find(const QString &name) const { return client->findChild<T *>(name); }
     QPushButton *button(const char *name) const { return find<QPushButton>(QLatin1String(name)); }
@@ -82,8 +84,8 @@ private slots:
         QCOMPARE(f.outer, size);
         QCOMPARE(f.panels->CommentOn(), commentOn);
         QCOMPARE(f.panels->CommentEdit(), commentEdit);
-        QCOMPARE(f.ctx.BitModeHeight, size.height());
-        QCOMPARE(f.ctx.DataModeHeight, size.height());
+        QCOMPARE(f.panels->BitModeHeight(), size.height());
+        QCOMPARE(f.panels->DataModeHeight(), size.height());
         QCOMPARE(f.button("btnCmntEdit")->isEnabled(), commentOn == 1);
         QCOMPARE(f.find<QWidget>("CmntPanel1")->isVisible(), commentOn == 1);
         QCOMPARE(f.find<QWidget>("CmntPanel2")->isVisible(), commentOn == 1);
@@ -157,18 +159,17 @@ private slots:
     void loadRefreshesThePanelsWithTheNewTables()
     {
         PanelFixture f;
-        auto *io1 = new QLabel(QStringLiteral("IN"), f.client);
-        io1->setObjectName("IO1");
+        f.lines.setKind(0, QStringLiteral("IN"));
         // What the bit panel does for display line 2 showing bit inputs 16..31.
         auto refresh = [&f] {
             for (int m = 0; m < 16; ++m) {
                 f.find<QLabel>(QStringLiteral("Lab%1").arg(16 + m))
                     ->setText(QString::number(16 + m));
                 f.find<QLineEdit>(QStringLiteral("CmntEdit%1").arg(16 + m))
-                    ->setText(CommentTables::at(f.ctx.comments.CommentBI, 16 + m));
+                    ->setText(CommentTables::at(f.tables.CommentBI, 16 + m));
             }
         };
-        CommentGrid grid(f.ctx, refresh);
+        CommentGrid grid(f.client, &f.form, f.tables, f.lines, refresh);
         QTemporaryDir dir;
         const QString path = dir.filePath("c.csv");
         QFile file(path);

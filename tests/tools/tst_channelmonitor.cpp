@@ -1,5 +1,4 @@
 #include "tools/ChannelMonitor.h"
-#include "ui/FormContext.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -13,10 +12,8 @@ namespace
 struct Rig {
     Rig()
     {
-        ctx.form = &client;
-        ctx.client = &client;
         page = new QWidget(&client);
-        monitor = new ChannelMonitor(ctx, page);
+        monitor = new ChannelMonitor(page, &client);
         monitor->fillLists();
     }
 
@@ -59,7 +56,6 @@ struct Rig {
     }
 
     QWidget client;
-    FormContext ctx;
     QWidget *page = nullptr;
     ChannelMonitor *monitor = nullptr;
 };

@@ -1,9 +1,10 @@
 #include "link/Frames.h"
 #include "link/KeyCodes.h"
+#include "link/UnitLink.h"
 #include "platform/Exceptions.h"
+#include "tests/support/FakeDisplayLines.h"
 #include "tests/support/FakePort.h"
 #include "tools/IdScan.h"
-#include "ui/FormContext.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -30,7 +31,7 @@ struct RegisteredId {
 class FakeUnit
 {
 public:
-    FakeUnit(FakePort &port, QWidget &client, int line) : m_client(client), m_line(line)
+    FakeUnit(FakePort &port, FakeDisplayLines &lines, int line) : m_lines(lines), m_line(line)
     {
         port.onSend = [this, &port](const QByteArray &frame) {
             const QByteArray code = Frames::parseKeyFrame(frame).value_or("??");
@@ -44,7 +45,7 @@ public:
                 return;
             if (onKey)
                 onKey(code);
-            QTimer::singleShot(0, &m_client, [this, code] { answer(code); });
+            QTimer::singleShot(0, &m_lines, [this, code] { answer(code); });
         };
     }
 
@@ -65,12 +66,16 @@ public:
 
     void show(const QString &kind, const QString &addr, const QString &data)
     {
-        label("IO")->setText(kind);
-        label("Addr")->setText(addr);
-        label("Data")->setText(data);
+        m_lines.show(m_line, kind, addr, data);
     }
 
-    QString text(const char *prefix) const { return label(prefix)->text(); }
+    QString text(const char *prefix) const
+    {
+        const QLatin1String field(prefix);
+        return field == QLatin1String("IO")     ? m_lines.kind(m_line)
+               : field == QLatin1String("Addr") ? m_lines.addr(m_line)
+                                                : m_lines.data(m_line);
+    }
 
     QList<RegisteredId> ids;
     QStringList keys;
@@ -80,11 +85,6 @@ public:
     std::function<void(const QByteArray &)> onKey;
 
 private:
-    QLabel *label(const char *prefix) const
-    {
-        return m_client.findChild<QLabel *>(QLatin1String(prefix) + QString::number(m_line + 1));
-    }
-
     void showEntry()
     {
         if (m_index < ids.size())
@@ -117,30 +117,22 @@ private:
         }
     }
 
-    QWidget &m_client;
+    FakeDisplayLines &m_lines;
     int m_line;
     bool m_inList = false;
     int m_index = 0;
     QString m_typed;
 };
 
-// The window around the scan: the four display lines and the ID page.
+// What the scan works with: the unit behind a port, the display lines, the ID page and a status
+// bar.
 struct Rig {
     explicit Rig(int cursorLine = 2) : curLine(cursorLine)
     {
-        for (int n = 1; n <= 4; ++n) {
-            for (const char *prefix : {"IO", "Addr", "Data"}) {
-                auto *label = new QLabel(QStringLiteral("--"), &client);
-                label->setObjectName(QLatin1String(prefix) + QString::number(n));
-            }
-        }
-        ctx.form = &client;
-        ctx.client = &client;
-        ctx.link.setPort(&port);
-        ctx.statusBar = &statusBar;
+        lines.curLine = curLine;
+        link.setPort(&port);
         page = new QWidget(&client);
-        scan = new IdScan(ctx, page);
-        scan->setCurLineSource([this] { return curLine; });
+        scan = new IdScan(link, lines, page, &statusBar);
         unit.leaveList();
     }
 
@@ -168,11 +160,12 @@ struct Rig {
     QWidget client;
     QStatusBar statusBar;
     FakePort port;
-    FormContext ctx;
+    UnitLink link;
+    FakeDisplayLines lines;
     int curLine;
     QWidget *page = nullptr;
     IdScan *scan = nullptr;
-    FakeUnit unit{port, client, curLine};
+    FakeUnit unit{port, lines, curLine};
 };
 
 RegisteredId ok(const char *id)
@@ -261,8 +254,8 @@ private slots:
         Rig rig;
         // Noise on the other lines: only the cursor line may be read.
         for (int n : {1, 2, 4}) {
-            rig.client.findChild<QLabel *>(QStringLiteral("IO%1").arg(n))->setText("EID");
-            rig.client.findChild<QLabel *>(QStringLiteral("Data%1").arg(n))->setText("0A00");
+            rig.lines.setKind(n - 1, "EID");
+            rig.lines.setData(n - 1, "0A00");
         }
         rig.scan->SetBusMode(mode);
         rig.scanIds(ids);

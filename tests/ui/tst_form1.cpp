@@ -278,7 +278,6 @@ private slots:
         TForm1 form(options("[QXMODE]\nCommentOn=1\n"));
         FakePort port;
         form.context().link.setPort(&port);
-        form.context().BitModeHeight = 722;
         receive(form, port, Frames::displayFrame('t', 0x70, '1', "100", "0000"));
         QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[ビットモード]"));
         QCOMPARE(text(form, "Status"), QStringLiteral("モニター"));
