@@ -4,6 +4,7 @@
 #include "link/UnitWait.h"
 #include "platform/Exceptions.h"
 #include "platform/widgets/ImageBox.h"
+#include "ui/ControlTable.h"
 #include "ui/FormContext.h"
 
 #include <QAbstractButton>
@@ -21,15 +22,6 @@
 
 namespace
 {
-
-// ControlTable slots of the elements the panel reads and writes.
-constexpr int kSlotIO = 4;
-constexpr int kSlotAddr = 8;
-constexpr int kSlotData = 12;
-constexpr int kSlotImage = 32;
-constexpr int kSlotLabel = 160;
-constexpr int kSlotCmntEdit = 176;
-constexpr int kSlotLab = 240;
 
 constexpr int kLampCount = 64;
 constexpr int kCommentLampOffset = 64;
@@ -193,16 +185,16 @@ void BitPanel::build()
     }
 }
 
-QWidget *BitPanel::slot(int index, const QString &name) const
+QWidget *BitPanel::slot(int index) const
 {
-    if (index >= 0 && index < m_ctx.ControlTable.size() && m_ctx.ControlTable.at(index))
-        return m_ctx.ControlTable.at(index);
-    return m_ctx.element<QWidget>(name);
+    if (QWidget *element = m_ctx.ControlTable.at(index))
+        return element;
+    return m_ctx.element<QWidget>(ControlTable::nameOf(index));
 }
 
-QString BitPanel::lineText(int slotBase, const char *prefix, int line) const
+QString BitPanel::lineText(int slotBase, int line) const
 {
-    return textOf(slot(slotBase + line, QLatin1String(prefix) + QString::number(line + 1)));
+    return textOf(slot(slotBase + line));
 }
 
 void BitPanel::LayoutBitOrder(const QString &order)
@@ -211,13 +203,13 @@ void BitPanel::LayoutBitOrder(const QString &order)
         m_ctx.BitOrder = QStringLiteral("R");
     const bool bit0Left = order == QLatin1String("L");
     for (int i = 0; i < 16; ++i) {
-        if (QWidget *label = slot(kSlotLabel + i, QStringLiteral("Label%1").arg(i + 2)))
+        if (QWidget *label = slot(ControlTable::kLabel + i))
             label->move(bit0Left ? ColLeft[15 - i] : ColLeft[i], label->y());
         // Lamp i of a row shows bit 15 - i of that row.
         const int lampLeft = bit0Left ? ColLeft[i] : ColLeft[15 - i];
         for (int row = 0; row < 4; ++row) {
             const int k = i + 16 * row;
-            if (QWidget *lamp = slot(kSlotImage + k, QStringLiteral("Image%1").arg(k)))
+            if (QWidget *lamp = slot(ControlTable::kImage + k))
                 lamp->move(lampLeft, lamp->y());
         }
     }
@@ -254,7 +246,7 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
     // key series and leave the cursor somewhere neither click meant.
     if (m_moving || lampNumber < 0 || lampNumber >= kLampCount)
         return;
-    const int a = StrToIntDef(lineText(kSlotAddr, "Addr", 0), -1);
+    const int a = StrToIntDef(lineText(ControlTable::kAddr, 0), -1);
     if (a < 0)
         return;
 
@@ -279,7 +271,7 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
     });
     for (const QByteArray &code : presses) {
         // Each press waits for the cursor's address, Addr1, to change.
-        QWidget *addr1 = slot(kSlotAddr, QStringLiteral("Addr1"));
+        QWidget *addr1 = slot(ControlTable::kAddr);
         if (!addr1)
             return;
         const QString before = textOf(addr1);
@@ -313,18 +305,16 @@ void BitPanel::ShowCommentLine(int line)
 
     for (int m = 0; m < 16; ++m) {
         const int k = 16 * line + m;
-        auto *lamp =
-            qobject_cast<ImageBox *>(slot(kSlotImage + k, QStringLiteral("Image%1").arg(k)));
+        auto *lamp = qobject_cast<ImageBox *>(slot(ControlTable::kImage + k));
         const int copy = kCommentLampOffset + k;
-        auto *mirror =
-            qobject_cast<ImageBox *>(slot(kSlotImage + copy, QStringLiteral("Image%1").arg(copy)));
+        auto *mirror = qobject_cast<ImageBox *>(slot(ControlTable::kImage + copy));
         if (lamp && mirror)
             mirror->setPicture(lamp->picture());
     }
 
-    const QString addr = lineText(kSlotAddr, "Addr", line);
-    const QString data = lineText(kSlotData, "Data", line);
-    const QString kind = lineText(kSlotIO, "IO", line);
+    const QString addr = lineText(ControlTable::kAddr, line);
+    const QString data = lineText(ControlTable::kData, line);
+    const QString kind = lineText(ControlTable::kIO, line);
     const bool wordAddr = addr.startsWith(QLatin1Char('W'));
 
     // 64-bit arithmetic: the address text is the unit's, and a long number must not overflow
@@ -366,16 +356,15 @@ void BitPanel::ShowCommentLine(int line)
                       : out ? commentAt(c.CommentBO, base + m)
                             : QString();
         }
-        setTextOf(slot(kSlotLab + n, QStringLiteral("Lab%1").arg(n)), label);
-        setTextOf(slot(kSlotCmntEdit + n, QStringLiteral("CmntEdit%1").arg(n)), comment);
+        setTextOf(slot(ControlTable::kLab + n), label);
+        setTextOf(slot(ControlTable::kCmntEdit + n), comment);
     }
 }
 
 void BitPanel::connectLamps()
 {
     for (int n = 0; n < 2 * kLampCount; ++n) {
-        auto *lamp =
-            qobject_cast<ImageBox *>(slot(kSlotImage + n, QStringLiteral("Image%1").arg(n)));
+        auto *lamp = qobject_cast<ImageBox *>(slot(ControlTable::kImage + n));
         if (!lamp)
             continue;
         // A comment panel lamp copies main lamp n - 64, so a click on it means that lamp's bit.

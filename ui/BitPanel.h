@@ -73,8 +73,9 @@ public:
 
 private:
     void build();
-    QWidget *slot(int index, const QString &name) const;
-    QString lineText(int slotBase, const char *prefix, int line) const;
+    // The element of a ControlTable slot; found by its name while the table is not filled.
+    QWidget *slot(int index) const;
+    QString lineText(int slotBase, int line) const;
 
     FormContext &m_ctx;
     QWidget *m_cursor = nullptr;

@@ -120,8 +120,7 @@ void DisplayLines::bindElements()
     m_el.onLed = m_ctx.element<ImageBox>("OnLed");
     m_el.offLed = m_ctx.element<ImageBox>("OffLed");
     for (int k = 0; k < 64; ++k) {
-        QWidget *slot = 32 + k < m_ctx.ControlTable.size() ? m_ctx.ControlTable[32 + k] : nullptr;
-        m_el.lamps[k] = qobject_cast<ImageBox *>(slot);
+        m_el.lamps[k] = qobject_cast<ImageBox *>(m_ctx.ControlTable.at(ControlTable::kImage + k));
     }
 }
 

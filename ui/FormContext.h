@@ -2,8 +2,8 @@
 
 #include "comments/CommentTables.h"
 #include "link/UnitLink.h"
+#include "ui/ControlTable.h"
 
-#include <QList>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -33,9 +33,8 @@ struct FormContext {
     std::function<void(int width, int height)> setOuterSize;
     std::function<QSize()> outerSize;
 
-    // The numbered display elements, filled at start-up by composing names (304 slots, a slot
-    // stays null when its element is missing).
-    QList<QWidget *> ControlTable;
+    // The numbered display elements, filled at start-up.
+    ::ControlTable ControlTable;
 
     template <class T> T *element(const QString &name) const
     {

@@ -159,7 +159,7 @@ void TForm1::FormCreate()
 
     m_statusBar->showMessage(kStartHint);
     m_lines->resetReceiver();
-    fillControlTable();
+    m_ctx.ControlTable.fill(m_client);
     m_lines->blankLines();
     m_keyPad->enableDigitKeys();
     m_bitPanel->LayoutBitOrder(m_ctx.BitOrder);
@@ -179,37 +179,6 @@ void TForm1::FormCreate()
     };
     m_lines->PlaceBitCursor = [this](const QString &addr) { m_bitPanel->PlaceBitCursor(addr); };
     m_lines->ShowCommentLine = [this](int line) { m_bitPanel->ShowCommentLine(line); };
-}
-
-void TForm1::fillControlTable()
-{
-    auto find = [this](const QString &name) -> QWidget * {
-        return m_client->findChild<QWidget *>(name);
-    };
-    QList<QWidget *> &table = m_ctx.ControlTable;
-    table.clear();
-    table.reserve(304);
-    table.resize(16);
-    for (int n = 1; n <= 4; ++n) {
-        table[n - 1] = find(QStringLiteral("Edit%1").arg(n));
-        table[n + 3] = find(QStringLiteral("IO%1").arg(n));
-        table[n + 7] = find(QStringLiteral("Addr%1").arg(n));
-        table[n + 11] = find(QStringLiteral("Data%1").arg(n));
-    }
-    for (int n = 0; n <= 15; ++n)
-        table.append(find(QStringLiteral("btn%1").arg(n)));
-    for (int n = 0; n <= 127; ++n)
-        table.append(find(QStringLiteral("Image%1").arg(n)));
-    for (int n = 2; n <= 17; ++n)
-        table.append(find(QStringLiteral("Label%1").arg(n)));
-    for (int n = 0; n <= 63; ++n)
-        table.append(find(QStringLiteral("CmntEdit%1").arg(n)));
-    for (int n = 0; n <= 63; ++n) {
-        QWidget *lab = find(QStringLiteral("Lab%1").arg(n));
-        if (auto *label = qobject_cast<QLabel *>(lab))
-            label->clear();
-        table.append(lab);
-    }
 }
 
 int TForm1::SelectedPort() const

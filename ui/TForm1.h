@@ -83,7 +83,6 @@ private:
     void buildMenus();
     void buildToolStrip();
     void buildTabs();
-    void fillControlTable();
     void layoutStatusBar();
 
     Options m_options;

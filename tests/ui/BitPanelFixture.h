@@ -94,31 +94,11 @@ struct Window {
     // table can find the elements.
     void fillControlTableAndRename()
     {
-        QStringList names;
-        for (int n = 1; n <= 4; ++n)
-            names << QStringLiteral("Edit%1").arg(n) << QStringLiteral("IO%1").arg(n)
-                  << QStringLiteral("Addr%1").arg(n) << QStringLiteral("Data%1").arg(n);
-        QList<QWidget *> table(304, nullptr);
-        const auto put = [&](int slot, const QString &name) {
-            if (QWidget *w = el(name)) {
-                table[slot] = w;
+        ctx.ControlTable.fill(client);
+        for (int slot = 0; slot < ControlTable::kSize; ++slot) {
+            if (QWidget *w = ctx.ControlTable.at(slot))
                 w->setObjectName(QStringLiteral("renamed%1").arg(slot));
-            }
-        };
-        for (int n = 1; n <= 4; ++n) {
-            put(3 + n, QStringLiteral("IO%1").arg(n));
-            put(7 + n, QStringLiteral("Addr%1").arg(n));
-            put(11 + n, QStringLiteral("Data%1").arg(n));
         }
-        for (int n = 0; n < 128; ++n)
-            put(32 + n, QStringLiteral("Image%1").arg(n));
-        for (int n = 2; n <= 17; ++n)
-            put(158 + n, QStringLiteral("Label%1").arg(n));
-        for (int n = 0; n < 64; ++n) {
-            put(176 + n, QStringLiteral("CmntEdit%1").arg(n));
-            put(240 + n, QStringLiteral("Lab%1").arg(n));
-        }
-        ctx.ControlTable = table;
     }
 
     void setLine(int line, const QString &kind, const QString &addr, const QString &data)

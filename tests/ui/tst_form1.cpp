@@ -2,6 +2,7 @@
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
 #include "tests/support/FakePort.h"
+#include "ui/ControlTable.h"
 #include "ui/DisplayLines.h"
 #include "ui/TForm1.h"
 
@@ -115,6 +116,32 @@ private slots:
         QCOMPARE(readFile(o.settingsPath),
                  QByteArray("[WINDOW]\r\nTop=50\r\nLeft=10\r\n[COM]\r\nPort=1\r\n[BITORDER]\r\n"
                             "LSB=R\r\n[QXMODE]\r\nMode=0\r\nCommentOn=0\r\nCommentEdit=0\r\n"));
+    }
+
+    void controlTableSlotsNameTheirElements_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("name");
+        const std::pair<int, const char *> entries[] = {
+            {0, "Edit1"},       {3, "Edit4"},        {4, "IO1"},      {7, "IO4"},
+            {8, "Addr1"},       {11, "Addr4"},       {12, "Data1"},   {15, "Data4"},
+            {16, "btn0"},       {31, "btn15"},       {32, "Image0"},  {95, "Image63"},
+            {96, "Image64"},    {159, "Image127"},   {160, "Label2"}, {175, "Label17"},
+            {176, "CmntEdit0"}, {239, "CmntEdit63"}, {240, "Lab0"},   {303, "Lab63"},
+        };
+        for (const auto &[slot, name] : entries)
+            QTest::newRow(name) << slot << QString::fromLatin1(name);
+        QTest::newRow("past the table") << 304 << QString();
+        QTest::newRow("before the table") << -1 << QString();
+    }
+    void controlTableSlotsNameTheirElements()
+    {
+        QFETCH(int, slot);
+        QFETCH(QString, name);
+        QCOMPARE(ControlTable::nameOf(slot), name);
+        TForm1 form(options());
+        QWidget *element = form.context().ControlTable.at(slot);
+        QCOMPARE(element ? element->objectName() : QString(), name);
     }
 
     void appliesSettings_data()
