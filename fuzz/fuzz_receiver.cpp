@@ -1,9 +1,9 @@
 // The display frame receiver under arbitrary bytes, split into arbitrary receive events, with
 // failed reads and reconnects: FrameSync must give the verdicts of the written-out rules
 // (ReceiverModel), and what it calls good must be a frame.
-#include "fuzz/ReceiverModel.h"
 #include "link/FrameSync.h"
 #include "link/Frames.h"
+#include "link/ReceiverModel.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,10 +1,10 @@
 // The real main window's receiver: arbitrary bytes in arbitrary receive events through RecPkt.
 // Each read is checked against the written-out receiver rules as it happens, an event must end
 // exactly after a bad frame, and at the end each line shows the last good frame sent for it.
-#include "fuzz/ReceiverModel.h"
+#include "link/CommPort.h"
 #include "link/KeyCodes.h"
+#include "link/ReceiverModel.h"
 #include "platform/SjisText.h"
-#include "tests/support/FakePort.h"
 #include "ui/DisplayLines.h"
 #include "ui/TForm1.h"
 
@@ -30,12 +30,20 @@ namespace
 }
 
 // The port the window reads, with the rules' receiver listening to every byte it hands out.
-class WatchedPort : public FakePort
+class WatchedPort : public CommPort
 {
 public:
+    bool SendString(const QByteArray &) override { return true; }
+    bool isOpen() const override { return true; }
+
     int ReadChar() override
     {
-        const int value = FakePort::ReadChar();
+        // An empty queue is the failed read of a time-out.
+        int value = -1;
+        if (!incoming.isEmpty()) {
+            value = static_cast<unsigned char>(incoming.front());
+            incoming.remove(0, 1);
+        }
         ++reads;
         last = model.push(value);
         if (last == ReceiverModel::Verdict::Bad && firstBad == 0)
@@ -45,6 +53,9 @@ public:
         return value;
     }
 
+    void feed(const QByteArray &bytes) { incoming += bytes; }
+
+    QByteArray incoming;
     ReceiverModel model;
     ReceiverModel::Verdict last = ReceiverModel::Verdict::Incomplete;
     int reads = 0;

@@ -7,17 +7,17 @@ class tst_CommReceive : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { QVERIFY(m_pty.emplace().master >= 0); }
+    void init() { QVERIFY(m_pty.emplace().isValid()); }
     void cleanup()
     {
-        LineEventSeam::forget(m_pty->path);
+        LineEventSeam::forget(m_pty->slavePath());
         m_pty.reset();
     }
 
     void readsBytesAsTheyCame()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.setParityBit(cpbOdd);
         comm.Open();
@@ -45,7 +45,7 @@ private slots:
     void readCharTimesOut()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.setTimeOutReceive(300);
         comm.Open();
@@ -70,7 +70,7 @@ private slots:
     void closeDuringReadEndsIt()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.setTimeOutReceive(5000);
         comm.Open();
@@ -84,7 +84,7 @@ private slots:
     void onReceiveCountsWaitingBytes()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QByteArray got;
         QList<int> sizes;
@@ -110,7 +110,7 @@ private slots:
     void aBurstLargerThanTheBufferArrivesWhole()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QByteArray got;
         connect(&comm, &TCustomCommX::OnReceive, this, [&](QObject *, int n) {
@@ -123,18 +123,18 @@ private slots:
         QByteArray burst;
         for (int i = 0; i < 3 * 4096; ++i)
             burst.append(char('a' + i % 26));
-        const int flags = ::fcntl(m_pty->master, F_GETFL);
-        ::fcntl(m_pty->master, F_SETFL, flags | O_NONBLOCK);
+        const int flags = ::fcntl(m_pty->master(), F_GETFL);
+        ::fcntl(m_pty->master(), F_SETFL, flags | O_NONBLOCK);
         qsizetype sent = 0;
         while (sent < burst.size()) {
             // Fill the line to the brim before the window gets to read anything.
             ssize_t n = 0;
-            while (sent < burst.size() && (n = ::write(m_pty->master, burst.constData() + sent,
+            while (sent < burst.size() && (n = ::write(m_pty->master(), burst.constData() + sent,
                                                        size_t(burst.size() - sent))) > 0)
                 sent += n;
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
         }
-        ::fcntl(m_pty->master, F_SETFL, flags);
+        ::fcntl(m_pty->master(), F_SETFL, flags);
         QTRY_COMPARE(got.size(), burst.size());
         QCOMPARE(got, burst);
     }
@@ -142,7 +142,7 @@ private slots:
     void bytesLeftByAHandlerComeBackWithoutNewArrivals()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QByteArray got;
         int events = 0;
@@ -171,7 +171,7 @@ private slots:
     void readNestedInAWaitingReadTakesNothing()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.setTimeOutReceive(3000);
         int nestedResult = -2;
@@ -186,10 +186,10 @@ private slots:
             if (reading)
                 ++receivesDuringRead;
         });
-        LineEventSeam::add(m_pty->path, {}); // a device with counters
+        LineEventSeam::add(m_pty->slavePath(), {}); // a device with counters
         comm.Open();
         // A line error with no data: its notice comes while the read below waits.
-        LineEventSeam::add(m_pty->path, {0, 1, 0, 0});
+        LineEventSeam::add(m_pty->slavePath(), {0, 1, 0, 0});
         reading = true;
         const int outer = comm.ReadChar();
         reading = false;
@@ -222,7 +222,7 @@ private slots:
         QFETCH(int, brk);
         QFETCH(QStringList, events);
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QStringList seen;
         connect(&comm, &TCustomCommX::OnError, this,
@@ -234,9 +234,9 @@ private slots:
                 comm.ReadChar();
         });
         // Counters already standing at open are the baseline, not news.
-        LineEventSeam::add(m_pty->path, {5, 5, 5, 5});
+        LineEventSeam::add(m_pty->slavePath(), {5, 5, 5, 5});
         comm.Open();
-        LineEventSeam::add(m_pty->path,
+        LineEventSeam::add(m_pty->slavePath(),
                            {quint64(frame), quint64(overrun), quint64(parity), quint64(brk)});
         m_pty->send("x");
         QTRY_COMPARE(seen, events);
@@ -245,16 +245,16 @@ private slots:
     void noticesAfterCloseAreDropped()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QSignalSpy received(&comm, &TCustomCommX::OnReceive);
         QSignalSpy errors(&comm, &TCustomCommX::OnError);
         comm.Open();
-        LineEventSeam::add(m_pty->path, {0, 1, 0, 0});
+        LineEventSeam::add(m_pty->slavePath(), {0, 1, 0, 0});
         m_pty->send("late");
         // The receive thread is now blocked on its notices; the window does not serve them
         // before Close.
-        pollfd p{m_pty->slave, POLLIN, 0};
+        pollfd p{m_pty->slave(), POLLIN, 0};
         QVERIFY(::poll(&p, 1, 2000) == 1);
         comm.Close();
         QCoreApplication::processEvents();
@@ -274,7 +274,7 @@ private slots:
     {
         QFETCH(bool, reading);
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.setTimeOutReceive(10000);
         QSignalSpy lost(&comm, &TCustomCommX::OnDeviceLost);

@@ -7,17 +7,17 @@ class tst_CommX : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { QVERIFY(m_pty.emplace().master >= 0); }
+    void init() { QVERIFY(m_pty.emplace().isValid()); }
     void cleanup()
     {
-        LineEventSeam::forget(m_pty->path);
+        LineEventSeam::forget(m_pty->slavePath());
         m_pty.reset();
     }
 
     void opensAndCloses()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         QCOMPARE(comm.Handle(), 0xFFFFFFFFu);
         QElapsedTimer t;
         t.start();
@@ -27,7 +27,7 @@ private slots:
         comm.Open();
         QVERIFY(comm.isOpen());
         QVERIFY(comm.Handle() != 0xFFFFFFFFu);
-        QCOMPARE(comm.deviceName(), m_pty->path);
+        QCOMPARE(comm.deviceName(), m_pty->slavePath());
         QCOMPARE(comm.lastOpenFailure().reason, OpenFailure::Reason::None);
 
         QCOMPARE(openError(comm), kAlreadyOpen);
@@ -72,15 +72,15 @@ private slots:
         QFETCH(int, reason);
         TCommX comm;
         TCommX other;
-        useDevice(comm, m_pty->path);
-        useDevice(other, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
+        useDevice(other, m_pty->slavePath());
         int holder = -1;
         if (situation == "nodevice")
             comm.setPortResolver([](int) { return QString(); });
         else if (situation == "missing")
             useDevice(comm, "/dev/qxwatch-no-such-tty");
         else if (situation == "held") {
-            holder = ::open(m_pty->path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+            holder = ::open(m_pty->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
             QVERIFY(::flock(holder, LOCK_EX | LOCK_NB) == 0);
         } else if (situation == "twice")
             other.Open();
@@ -134,7 +134,7 @@ private slots:
         QFETCH(int, value);
         QFETCH(QString, message);
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         comm.Open();
         QString raised;
@@ -162,14 +162,14 @@ private slots:
                                                      : comm.BufLenReceive();
         QCOMPARE(stored, value);
         QVERIFY(comm.SendString("ok"));
-        QCOMPARE(collect(*m_pty, 2), QByteArray("ok"));
+        QCOMPARE(m_pty->collect(2), QByteArray("ok"));
     }
 
     void portNoWhileOpenMovesToTheNewPort()
     {
         Pty second;
         TCommX comm;
-        const QString a = m_pty->path, b = second.path;
+        const QString a = m_pty->slavePath(), b = second.slavePath();
         comm.setPortResolver([a, b](int port) {
             return port == 1 ? a : port == 2 ? b : QString();
         });
@@ -186,7 +186,7 @@ private slots:
     void sendsInOrder()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setFlowCtrl(cfcNone);
         QVERIFY(comm.SendString(QByteArray())); // empty: true while closed too
         QVERIFY(!comm.SendString("lost"));
@@ -202,7 +202,7 @@ private slots:
         const QByteArray big = pattern(9000);
         all += big;
         QVERIFY(comm.Write(big.constData(), int(big.size())));
-        QCOMPARE(collect(*m_pty, all.size()), all);
+        QCOMPARE(m_pty->collect(all.size()), all);
         QTRY_COMPARE(comm.PendingBytes(), 0);
         QCOMPARE(comm.PendingChunks(), 0);
     }
@@ -211,7 +211,7 @@ private slots:
     void chunksWholeBuffersInOrder()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         QVERIFY(openWithOutputHeld(comm));
 
         const QByteArray data = pattern(5000);
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(comm.PendingChunks(), 3);
 
         m_pty->send(QByteArray(1, kXon));
-        QCOMPARE(collect(*m_pty, 5000), data);
+        QCOMPARE(m_pty->collect(5000), data);
         QTRY_COMPARE(comm.PendingChunks(), 0);
         QCOMPARE(comm.PendingBytes(), 0);
     }
@@ -230,7 +230,7 @@ private slots:
     void throttlesAt32Requests()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         comm.setBufLenTrans(16);
         QVERIFY(openWithOutputHeld(comm));
 
@@ -246,13 +246,13 @@ private slots:
         QVERIFY(comm.Write(data.constData(), int(data.size())));
         writeReturned = true;
         QCOMPARE(inFlightWhileWaiting, 32);
-        QCOMPARE(collect(*m_pty, data.size()), data);
+        QCOMPARE(m_pty->collect(data.size()), data);
     }
 
     void purgeTransDiscardsQueuedRequests()
     {
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         QVERIFY(openWithOutputHeld(comm));
         const QByteArray data = pattern(5000);
         QVERIFY(comm.Write(data.constData(), int(data.size())));
@@ -264,14 +264,14 @@ private slots:
 
         m_pty->send(QByteArray(1, kXon));
         QVERIFY(comm.SendString("after"));
-        QCOMPARE(collect(*m_pty, 5), QByteArray("after"));
-        QCOMPARE(collect(*m_pty, 1, 200), QByteArray());
+        QCOMPARE(m_pty->collect(5), QByteArray("after"));
+        QCOMPARE(m_pty->collect(1, 200), QByteArray());
     }
 
     void destroyedWhileThreadsRun()
     {
         auto *comm = new TCommX;
-        useDevice(*comm, m_pty->path);
+        useDevice(*comm, m_pty->slavePath());
         int events = 0;
         connect(comm, &TCustomCommX::OnReceive, this, [&] { ++events; });
         QVERIFY(openWithOutputHeld(*comm));
@@ -279,7 +279,7 @@ private slots:
         QVERIFY(comm->Write(data.constData(), int(data.size())));
         // The receive thread blocks on a notice that nobody serves before the destruction.
         m_pty->send("data");
-        pollfd p{m_pty->slave, POLLIN, 0};
+        pollfd p{m_pty->slave(), POLLIN, 0};
         QVERIFY(::poll(&p, 1, 2000) == 1);
 
         QElapsedTimer t;
@@ -290,7 +290,7 @@ private slots:
         QCOMPARE(events, 0);
 
         TCommX again;
-        useDevice(again, m_pty->path);
+        useDevice(again, m_pty->slavePath());
         again.Open();
         QVERIFY(again.isOpen());
     }

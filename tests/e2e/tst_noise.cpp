@@ -1,9 +1,9 @@
 // Display frames with faults on a real pseudo-terminal line, through the serial port component
 // into the main window: every intact frame is shown, in order, and no damaged one is.
 #include "comm/CommX.h"
-#include "fuzz/ReceiverModel.h"
 #include "link/Frames.h"
 #include "link/KeyCodes.h"
+#include "link/ReceiverModel.h"
 #include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"

@@ -3,8 +3,10 @@
 #include <string>
 
 // The display frame receiver's rules written out a second time, as plainly as they are stated,
-// so the fuzz targets can hold the real receiver to them byte for byte. Unbounded text, no
-// shortcuts: slow and obvious on purpose.
+// so that FrameSync and the window can be held to them byte for byte: the fuzz targets do, and
+// the noise test draws its damaged frames with it. Unbounded text, no shortcuts: slow and
+// obvious on purpose. The programs do not use it; it stands here, beside FrameSync, because
+// both the tests and the fuzz targets need it and neither may include the other.
 struct ReceiverModel {
     enum class Verdict { Incomplete, Good, Bad };
 
