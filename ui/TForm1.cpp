@@ -18,7 +18,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMenuBar>
 #include <QStandardPaths>
 #include <QStatusBar>
