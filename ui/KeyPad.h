@@ -13,7 +13,7 @@ class QAbstractButton;
 // and the menu items of the mode and move menus are found by name and connected here, so that a
 // button, its menu item and its shortcut all run the same handler.
 //
-// Every press ends in FormContext::SendKey; nothing waits for an answer.
+// Every press ends in UnitLink::SendKey; nothing waits for an answer.
 //
 // Thread contract: window thread only.
 class KeyPad : public QObject
