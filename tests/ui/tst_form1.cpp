@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace
 {
@@ -66,6 +67,7 @@ class tst_Form1 : public QObject
 
     QTemporaryDir m_dir;
     int m_count = 0;
+    std::unique_ptr<TForm1> m_tableForm;
 
     TForm1::Options options(const QByteArray &ini = QByteArray())
     {
@@ -139,8 +141,10 @@ private slots:
         QFETCH(int, slot);
         QFETCH(QString, name);
         QCOMPARE(ControlTable::nameOf(slot), name);
-        TForm1 form(options());
-        QWidget *element = form.context().ControlTable.at(slot);
+        // One window for all rows: its start-up filled the table once.
+        if (!m_tableForm)
+            m_tableForm = std::make_unique<TForm1>(options());
+        QWidget *element = m_tableForm->context().ControlTable.at(slot);
         QCOMPARE(element ? element->objectName() : QString(), name);
     }
 
