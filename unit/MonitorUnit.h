@@ -50,11 +50,11 @@ std::optional<KeyPress> keyFromCode(const QByteArray &code);
 // - ID: the cursor line shows kind ID (EID for an erroneous ID), the typed address ("   ",
 //   "0  ", "00 ", "000") and the ID in data characters 2..4 ("0" before it); the ID key starts
 //   at the first ID, hex keys type a start address (data "    " meanwhile), ENT shows the first
-//   ID at or above it, LEFT ("24") steps to the next ID, RIGHT ("25") back; "****" after the
-//   last. The lines below preview the following IDs.
+//   ID at or above it, LEFT steps to the next ID, RIGHT back; "****" after the last. The lines
+//   below preview the following IDs.
 // - ERR: an ER# line with the number of erroneous IDs, then one ERR line per erroneous ID.
-// Display, bit mode: a bit cursor 000..255 on the side last chosen with IN or OUT; "24" one bit
-// higher, "25" lower, "27" 16 on, "22" 16 back (stopping at the ends); the lines show the
+// Display, bit mode: a bit cursor 000..255 on the side last chosen with IN or OUT; LEFT one bit
+// higher, RIGHT lower, DOWN 16 on, UP 16 back (stopping at the ends); the lines show the
 // 64-bit block holding the cursor, every line's address is the cursor's bit address, the
 // cursor flag marks the line holding it; ON (debug state) toggles the bit under the cursor.
 // ENABLE and MODE toggle the debug state and the mode. INI abandons edits and entries, returns
