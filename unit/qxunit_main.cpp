@@ -20,7 +20,7 @@ QString usage()
 {
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
-        "       qxunit --print-scenario | --help\n"
+        "       qxunit --print-scenario | --help | --version\n"
         "\n"
         "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
         "is the device path to connect to; the unit then runs until SIGINT or SIGTERM.\n"
@@ -33,6 +33,7 @@ QString usage()
         "                    0 with --fast: resend them as soon as the line has taken them\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
+        "  --version         print the version and exit\n"
         "\n"
         "Keys (key frame codes): 01 IN, 02 OUT, 03 ID, 04 ERR, 05 DATA, 06..21 hex 0..F,\n"
         "22 UP, 23 ENABLE, 24 LEFT, 25 RIGHT, 26 MODE, 27 DOWN, 28 ENT, 29 CLR, 30 ON, ON INI.\n"
@@ -67,6 +68,9 @@ int main(int argc, char *argv[])
         const bool hasValue = i + 1 < args.size();
         if (a == u"--help" || a == u"-h") {
             std::fputs(qPrintable(usage() + Scenario::formatHelp()), stdout);
+            return 0;
+        } else if (a == u"--version") {
+            std::printf("qxunit %s\n", QX_VERSION);
             return 0;
         } else if (a == u"--print-scenario") {
             const QByteArray text = Scenario::builtInText();

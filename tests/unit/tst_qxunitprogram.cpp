@@ -251,6 +251,8 @@ private slots:
 
         QTest::newRow("help documents the scenario format")
             << QStringList{"--help"} << 0 << "[EightChannel]";
+        QTest::newRow("version from the build")
+            << QStringList{"--version"} << 0 << "qxunit " QX_VERSION "\n";
         QTest::newRow("built-in scenario printed")
             << QStringList{"--print-scenario"} << 0 << "[IDs]";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "--bogus";
