@@ -15,7 +15,7 @@ namespace
 {
 
 // The application id of the desktop entry, the metainfo and the icon.
-const QString kDesktopId = QStringLiteral("io.github.qxwatch.QxWatch");
+const QString kDesktopId = QStringLiteral("io.github.qxwatch.qxwatch");
 
 void setNames()
 {

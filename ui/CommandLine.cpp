@@ -23,10 +23,11 @@ struct Texts {
                                   "that begins with '-' goes after \"--\".");
     QString more = QStringLiteral(
         "\n"
-        "Settings file: <program>.ini beside the program when that file exists or the program's\n"
-        "folder is writable; otherwise $XDG_CONFIG_HOME/qxwatch/qxwatch.ini (by default\n"
-        "~/.config/qxwatch/qxwatch.ini). When the file beside the program cannot be written,\n"
-        "the settings go to the latter, and the program says so.\n"
+        "Settings file: <program>.ini beside the program when that file exists, or when the\n"
+        "program is not installed and its folder is writable; otherwise\n"
+        "$XDG_CONFIG_HOME/qxwatch/qxwatch.ini (by default ~/.config/qxwatch/qxwatch.ini).\n"
+        "When the file beside the program cannot be written, the settings go to the latter,\n"
+        "and the program says so.\n"
         "\n"
         "Ports: the Port menu's COM1 to COM16 are the devices named under [PORTS] in the\n"
         "settings file (for example COM3=/dev/ttyUSB0); the numbers no entry takes go to the\n"

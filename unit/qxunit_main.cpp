@@ -20,7 +20,7 @@ QString usage()
 {
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
-        "       qxunit --print-scenario | --help | --version\n"
+        "  or:  qxunit --print-scenario | --help | --version\n"
         "\n"
         "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
         "is the device path to connect to; the unit then runs until SIGINT or SIGTERM.\n"
