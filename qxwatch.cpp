@@ -1,16 +1,66 @@
 // qxwatch: front panel for the hand-held monitor unit of a QX field bus.
+#include "platform/SettingsFile.h"
 #include "platform/widgets/GuardedApplication.h"
+#include "ui/CommandLine.h"
 #include "ui/TForm1.h"
+
+#include <QIcon>
+#include <cstdio>
+
+#ifndef QX_INSTALL_BINDIR
+#error "QX_INSTALL_BINDIR is the folder the program is installed to"
+#endif
+
+namespace
+{
+
+// The application id of the desktop entry, the metainfo and the icon.
+const QString kDesktopId = QStringLiteral("io.github.qxwatch.qxwatch");
+
+void setNames()
+{
+    QCoreApplication::setApplicationName(CommandLine::programName());
+    QCoreApplication::setApplicationVersion(CommandLine::version());
+}
+
+// Prints what a command that opens no window asked for and gives its exit code.
+int answer(const CommandLine &command)
+{
+    std::FILE *to = command.action() == CommandLine::Action::UsageError ? stderr : stdout;
+    std::fputs(command.text().toLocal8Bit().constData(), to);
+    return command.exitCode();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    GuardedApplication app(argc, argv);
-    QApplication::setApplicationName("qxwatch");
-    QApplication::setApplicationDisplayName("qxwatch");
+    // Help and version are answered before the window's application object exists, which
+    // needs a display. Usage errors wait for it: it takes out the toolkit's own options.
+    const CommandLine::Action early =
+        CommandLine::parse(CommandLine::fromArgv(argc, argv)).action();
+    if (early == CommandLine::Action::ShowHelp || early == CommandLine::Action::ShowVersion) {
+        const QCoreApplication core(argc, argv);
+        setNames();
+        return answer(CommandLine::parse(QCoreApplication::arguments()));
+    }
 
+    GuardedApplication app(argc, argv);
+    setNames();
+    QApplication::setApplicationDisplayName("qxwatch");
+    QGuiApplication::setDesktopFileName(kDesktopId);
+    QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId));
+    // The toolkit's own options (-platform, -style ...) are gone from these arguments.
+    const CommandLine command = CommandLine::parse(QApplication::arguments());
+    if (command.action() != CommandLine::Action::Run)
+        return answer(command);
+
+    const SettingsFile settings = SettingsFile::forProgram(QCoreApplication::applicationFilePath(),
+                                                           QStringLiteral(QX_INSTALL_BINDIR));
     TForm1::Options options;
-    options.settingsPath = TForm1::defaultSettingsPath();
-    options.arguments = QApplication::arguments().mid(1);
+    options.settingsPath = settings.path();
+    options.fallbackSettingsPath = settings.fallbackPath();
+    options.arguments = command.arguments();
     TForm1 form(options);
     form.show();
     return QApplication::exec();

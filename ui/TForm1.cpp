@@ -5,6 +5,7 @@
 #include "comments/CommentPanels.h"
 #include "platform/Exceptions.h"
 #include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 #include "platform/widgets/GuardedApplication.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
@@ -16,10 +17,7 @@
 
 #include <QActionGroup>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenuBar>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <cstdio>
@@ -65,19 +63,6 @@ TForm1::TForm1(const Options &options, QWidget *parent)
 TForm1::~TForm1()
 {
     FormDestroy();
-}
-
-QString TForm1::defaultSettingsPath()
-{
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString beside = program.absolutePath() + '/' + program.completeBaseName() + ".ini";
-    const QFileInfo besideInfo(beside);
-    if (besideInfo.exists() ? besideInfo.isWritable()
-                            : QFileInfo(program.absolutePath()).isWritable())
-        return beside;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(folder);
-    return folder + "/qxwatch.ini";
 }
 
 QSize TForm1::outerSize() const
@@ -204,8 +189,7 @@ bool TForm1::event(QEvent *event)
 
 void TForm1::SaveSettings()
 {
-    ProfileFile ini(m_settingsPath);
-    const QList<std::tuple<const char *, const char *, QString>> keys = {
+    const QList<SettingsFile::Entry> keys = {
         {"WINDOW", "Top", QString::number(pos().y())},
         {"WINDOW", "Left", QString::number(pos().x())},
         {"COM", "Port", QString::number(SelectedPort())},
@@ -214,9 +198,18 @@ void TForm1::SaveSettings()
         {"QXMODE", "CommentOn", QString::number(m_commentPanels->CommentOn())},
         {"QXMODE", "CommentEdit", QString::number(m_commentPanels->CommentEdit())},
     };
-    for (const auto &[section, key, value] : keys) {
-        if (!ini.writeString(section, key, value))
-            throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
+    const QString written =
+        SettingsFile(m_settingsPath, m_options.fallbackSettingsPath).write(keys);
+    if (written.isNull())
+        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
+    // Every exit writes twice (File "終了(&X)", then the window's end); one notice is enough.
+    if (written != m_settingsPath && !m_fallbackReported) {
+        m_fallbackReported = true;
+        const QString notice = QStringLiteral("%1 に書き込めないため、設定を %2 に書き込みました")
+                                   .arg(m_settingsPath, written);
+        std::fprintf(stderr, "qxwatch: %s\n", notice.toLocal8Bit().constData());
+        if (isVisible())
+            m_statusBar->showMessage(notice);
     }
 }
 

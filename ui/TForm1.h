@@ -32,15 +32,19 @@ class TForm1 : public QMainWindow
     Q_OBJECT
 public:
     struct Options {
-        QString settingsPath;  // the settings (.ini) file
-        QStringList arguments; // command-line arguments after the program name
+        QString settingsPath;         // the settings (.ini) file, read at start, written first
+        QString fallbackSettingsPath; // written when settingsPath cannot be; empty: none
+        QStringList arguments;        // command-line arguments after the program name
     };
 
     explicit TForm1(const Options &options, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Writes the seven settings keys; throws EFCreateError "<path> に書き込めません" when a key
-    // cannot be written (later keys are then not written).
+    // cannot be written (later keys are then not written). When the settings file is read-only
+    // or a key fails and a fallback file is given, all keys go to the fallback, and the first
+    // such write says where it wrote (standard error, and the status bar while the window is
+    // up).
     void SaveSettings();
     void Exit1Click();
     void About1Click();
@@ -63,10 +67,6 @@ public:
     // Outer size in the design's Windows pixels (see setOuterSize).
     QSize outerSize() const;
     void setOuterSize(int width, int height);
-
-    // Where the settings file lives: beside the program as "<program>.ini", or in the user's
-    // configuration folder when the program's folder cannot take it.
-    static QString defaultSettingsPath();
 
     static constexpr int kFrameWidth = 9;   // Windows frame: left and right borders
     static constexpr int kFrameHeight = 54; // caption, menu bar and bottom border
@@ -105,4 +105,5 @@ private:
     QActionGroup *m_portGroup = nullptr;
     QString m_coveredMessage;
     bool m_showingTip = false;
+    bool m_fallbackReported = false;
 };

@@ -51,7 +51,7 @@ QString options()
 {
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
-        "       qxunit --print-scenario | --help\n"
+        "  or:  qxunit --print-scenario | --help | --version\n"
         "\n"
         "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
         "is the device path to connect to; the unit then runs until SIGINT or SIGTERM.\n"
@@ -64,6 +64,7 @@ QString options()
         "                    0 with --fast: resend them as soon as the line has taken them\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
+        "  --version         print the version and exit\n"
         "\n");
 }
 
@@ -106,6 +107,9 @@ int main(int argc, char *argv[])
         const bool hasValue = i + 1 < args.size();
         if (a == u"--help" || a == u"-h") {
             std::fputs(qPrintable(usage() + Scenario::formatHelp()), stdout);
+            return 0;
+        } else if (a == u"--version") {
+            std::printf("qxunit %s\n", QX_VERSION);
             return 0;
         } else if (a == u"--print-scenario") {
             const QByteArray text = Scenario::builtInText();

@@ -257,6 +257,8 @@ private slots:
             << QStringList{"--help"} << 0 << "05 DATA, 06..21 hex 0..F,";
         QTest::newRow("help ends the keys with INI")
             << QStringList{"--help"} << 0 << "30 ON, ON INI.";
+        QTest::newRow("version from the build")
+            << QStringList{"--version"} << 0 << "qxunit " QX_VERSION "\n";
         QTest::newRow("built-in scenario printed")
             << QStringList{"--print-scenario"} << 0 << "[IDs]";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "--bogus";

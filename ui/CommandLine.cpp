@@ -1,0 +1,114 @@
+#include "ui/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#ifndef QX_VERSION
+#error "QX_VERSION is the program's version, from the build"
+#endif
+
+namespace
+{
+
+// Every text of the command line. Technicians read them in a terminal or a manual page, where
+// the rest of their tools speak English.
+struct Texts {
+    QString description = QStringLiteral(
+        "Front panel for the hand-held monitor unit of a QX field bus on a serial port.");
+    QString help = QStringLiteral("Print this help and exit.");
+    QString version = QStringLiteral("Print the version and exit.");
+    QString fileName = QStringLiteral("comment-file");
+    QString fileSyntax = QStringLiteral("[comment-file]");
+    QString file = QStringLiteral("A comment file (CSV, Shift-JIS) to load at start. A name "
+                                  "that begins with '-' goes after \"--\".");
+    QString more = QStringLiteral(
+        "\n"
+        "Settings file: <program>.ini beside the program when that file exists, or when the\n"
+        "program is not installed and its folder is writable; otherwise\n"
+        "$XDG_CONFIG_HOME/qxwatch/qxwatch.ini (by default ~/.config/qxwatch/qxwatch.ini).\n"
+        "When the file beside the program cannot be written, the settings go to the latter,\n"
+        "and the program says so.\n"
+        "\n"
+        "Ports: the Port menu's COM1 to COM16 are the devices named under [PORTS] in the\n"
+        "settings file (for example COM3=/dev/ttyUSB0); the numbers no entry takes go to the\n"
+        "serial devices found, /dev/ttyS* first, then /dev/ttyUSB*, then /dev/ttyACM*.\n");
+    QString errorHint = QStringLiteral("(see %1 --help; a comment file whose name begins with "
+                                       "'-' goes after \"--\": %1 -- %2)");
+};
+
+// The first option as typed that the parser did not know, for the hint on how to pass such a
+// name as a file.
+QString firstUnknownOption(const QStringList &arguments, const QStringList &unknownNames)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (a == QLatin1String("--"))
+            break;
+        const QString name = a.mid(a.startsWith(QLatin1String("--")) ? 2 : 1).section('=', 0, 0);
+        if (a.startsWith(QLatin1Char('-')) && unknownNames.contains(name))
+            return a;
+    }
+    return QStringLiteral("-x.csv");
+}
+
+} // namespace
+
+QString CommandLine::version()
+{
+    return QStringLiteral(QX_VERSION);
+}
+
+QStringList CommandLine::fromArgv(int argc, char **argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list.append(QString::fromLocal8Bit(argv[i]));
+    return list;
+}
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    const Texts texts;
+    QCommandLineParser parser;
+    // "-x.csv" is one unknown option named "x.csv", not five short ones.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(texts.description);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, texts.help);
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     texts.version);
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addPositionalArgument(texts.fileName, texts.file, texts.fileSyntax);
+
+    CommandLine result;
+    const bool parsed = parser.parse(arguments);
+    // Help and version win over a mistake elsewhere on the line, as a user asking for help
+    // after a wrong option expects.
+    if (parser.isSet(help)) {
+        result.m_action = Action::ShowHelp;
+        QString text = parser.helpText();
+        // The usage line names the program as the user types it from anywhere, not by the
+        // path it was started with this time.
+        const QString typed =
+            QCoreApplication::instance() ? QCoreApplication::arguments().value(0) : QString();
+        const qsizetype at = typed.isEmpty() ? -1 : text.indexOf(typed);
+        if (at >= 0 && at < text.indexOf(QLatin1Char('\n')))
+            text.replace(at, typed.size(), programName());
+        result.m_text = text + texts.more;
+    } else if (parser.isSet(version)) {
+        result.m_action = Action::ShowVersion;
+        result.m_text = programName() + QLatin1Char(' ') + CommandLine::version() + '\n';
+    } else if (!parsed) {
+        result.m_action = Action::UsageError;
+        const QString example = firstUnknownOption(arguments, parser.unknownOptionNames());
+        result.m_text = programName() + QStringLiteral(": ") + parser.errorText() + '\n' +
+                        texts.errorHint.arg(programName(), example) + '\n';
+    }
+    result.m_arguments = parser.positionalArguments();
+    return result;
+}
+
+int CommandLine::exitCode() const
+{
+    return m_action == Action::UsageError ? kUsageError : 0;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line: its options, the optional comment file, and every text the
+// command line prints (help, version, usage errors) in one place.
+//
+// --help and --version must answer without a window, and so without a display: the program
+// entry parses once before it creates the application object and only makes a window when the
+// command asks for none of them. Options of the toolkit's own (-platform, -style ...) are taken
+// out by the application object; parse the application's arguments after that.
+//
+// Thread contract: main thread only (the texts read the application's name and arguments).
+class CommandLine
+{
+public:
+    enum class Action {
+        Run,         // open the window
+        ShowHelp,    // print helpText on standard output, exit 0
+        ShowVersion, // print versionText on standard output, exit 0
+        UsageError,  // print errorText on standard error, exit kUsageError
+    };
+
+    static constexpr int kUsageError = 2;
+
+    // Parses a command line whose first entry is the program name.
+    static CommandLine parse(const QStringList &arguments);
+
+    // argv as a list, for the parse before any application object exists.
+    static QStringList fromArgv(int argc, char **argv);
+
+    static QString programName() { return QStringLiteral("qxwatch"); }
+    static QString version();
+
+    Action action() const { return m_action; }
+    // The positional arguments; the first one names the comment file to load.
+    const QStringList &arguments() const { return m_arguments; }
+    // The text to print for action() (help, version or error), ending in a line end.
+    const QString &text() const { return m_text; }
+    int exitCode() const;
+
+private:
+    Action m_action = Action::Run;
+    QStringList m_arguments;
+    QString m_text;
+};
