@@ -1,6 +1,6 @@
-#include "comm/CommReceiveThread.h"
+#include "comm/CommReceiveThread_p.h"
 
-#include "comm/CommSession.h"
+#include "comm/CommSession_p.h"
 
 #include <chrono>
 #include <thread>
@@ -45,8 +45,8 @@ void TCommReceiveThread::run()
     while (!m_terminated) {
         // Without counters there is nothing to look at between wake-ups, and an idle port
         // sleeps without a time limit.
-        const int timeout = s.device.counters() ? int(kCounterPoll.count()) : -1;
-        const SerialDevice::Wait w = s.device.waitReadable(WakeEvent, timeout);
+        const int timeout = s.device->counters() ? int(kCounterPoll.count()) : -1;
+        const SerialDevice::Wait w = s.device->waitReadable(WakeEvent, timeout);
         if (m_terminated)
             break;
         if (w == SerialDevice::Wait::HungUp || w == SerialDevice::Wait::Failed) {

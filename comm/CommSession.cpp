@@ -1,4 +1,4 @@
-#include "comm/CommSession.h"
+#include "comm/CommSession_p.h"
 
 #include <QMetaObject>
 
@@ -136,13 +136,13 @@ void CommSession::reportLost()
 void CommSession::takeBaseline()
 {
     std::lock_guard lock(m_baselineLock);
-    m_baseline = device.counters();
+    m_baseline = device->counters();
 }
 
 int CommSession::takeLineErrors(bool *breakSeen)
 {
     *breakSeen = false;
-    const std::optional<LineCounters> now = device.counters();
+    const std::optional<LineCounters> now = device->counters();
     if (!now)
         return 0;
     std::lock_guard lock(m_baselineLock);

@@ -1,6 +1,6 @@
-#include "comm/CommTransThread.h"
+#include "comm/CommTransThread_p.h"
 
-#include "comm/CommSession.h"
+#include "comm/CommSession_p.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,8 +10,6 @@ namespace
 {
 constexpr std::chrono::milliseconds kRtsLead{50};
 constexpr std::chrono::milliseconds kRunEndWait{100};
-constexpr int kHalfHigh = 3;
-constexpr int kHalfLow = 4;
 } // namespace
 
 TCommTransThread::TCommTransThread(std::shared_ptr<CommSession> owner)
@@ -107,7 +105,7 @@ void TCommTransThread::run()
 
 void TCommTransThread::writeChunk(const QByteArray &chunk)
 {
-    SerialDevice &device = m_owner->device;
+    SerialDevice &device = *m_owner->device;
     const char *p = chunk.constData();
     qint64 rest = chunk.size();
     // The write time-out: a chunk the line has not taken in TimeOutTrans ms ends short, the rest
@@ -168,19 +166,19 @@ void TCommTransThread::reportLineErrors()
 
 void TCommTransThread::preTransmit()
 {
-    const int mode = m_owner->flowCtrl.load();
-    if (mode != kHalfHigh && mode != kHalfLow)
+    const TCommFlowCtrls mode = m_owner->flowCtrl.load();
+    if (mode != cfcHalfHigh && mode != cfcHalfLow)
         return;
     std::this_thread::sleep_for(kRtsLead);
-    m_owner->device.setRts(mode == kHalfHigh);
+    m_owner->device->setRts(mode == cfcHalfHigh);
     std::this_thread::sleep_for(std::chrono::milliseconds(CharTime.load()));
 }
 
 void TCommTransThread::postTransmit()
 {
-    const int mode = m_owner->flowCtrl.load();
-    if (mode != kHalfHigh && mode != kHalfLow)
+    const TCommFlowCtrls mode = m_owner->flowCtrl.load();
+    if (mode != cfcHalfHigh && mode != cfcHalfLow)
         return;
     std::this_thread::sleep_for(std::chrono::milliseconds(CharTime.load()));
-    m_owner->device.setRts(mode != kHalfHigh);
+    m_owner->device->setRts(mode != cfcHalfHigh);
 }

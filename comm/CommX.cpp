@@ -1,10 +1,11 @@
 #include "comm/CommX.h"
 
-#include "comm/CommReceiveThread.h"
-#include "comm/CommSession.h"
-#include "comm/CommTransThread.h"
-#include "comm/CommXErrors.h"
+#include "comm/CommReceiveThread_p.h"
+#include "comm/CommSession_p.h"
+#include "comm/CommTransThread_p.h"
+#include "comm/CommXErrors_p.h"
 #include "comm/PortResolver.h"
+#include "comm/ReceiveBuffer_p.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -61,13 +62,15 @@ QString defaultSettingsPath()
 
 using namespace CommXErrors;
 
-TCustomCommX::TCustomCommX(QObject *owner) : QObject(owner)
+TCustomCommX::TCustomCommX(QObject *owner)
+    : QObject(owner), m_dcb(std::make_unique<LineSettings>()),
+      m_received(std::make_unique<ReceiveBuffer>())
 {
     m_notifier = new CommNotifier([this](CommSession *session, CommNotice notice,
                                          int arg) { handleNotice(session, int(notice), arg); },
                                   this);
-    m_dcb.parity = m_parityBit;
-    m_dcb.flowCtrl = m_flowCtrl;
+    m_dcb->parity = m_parityBit;
+    m_dcb->flowCtrl = m_flowCtrl;
 }
 
 TCustomCommX::~TCustomCommX()
@@ -87,17 +90,17 @@ TCustomCommX::~TCustomCommX()
 
 QString TCustomCommX::deviceName() const
 {
-    return isOpen() ? m_session->device.path() : QString();
+    return isOpen() ? m_session->device->path() : QString();
 }
 
 bool TCustomCommX::isOpen() const
 {
-    return m_session && m_session->device.isOpen();
+    return m_session && m_session->device->isOpen();
 }
 
 quint32 TCustomCommX::Handle() const
 {
-    return isOpen() ? quint32(m_session->device.fd()) : kClosedHandle;
+    return isOpen() ? quint32(m_session->device->fd()) : kClosedHandle;
 }
 
 // ---- open and close ---------------------------------------------------------------------------
@@ -117,21 +120,19 @@ void TCustomCommX::Open()
     }
     auto session = std::make_shared<CommSession>();
     int err = 0;
-    if (!session->device.open(path, &err)) {
+    if (!session->device->open(path, &err)) {
         m_lastFailure = {reasonFor(err), path, err};
         throw commError(kCannotOpen);
     }
     m_session = session;
     session->attachNotifier(m_notifier);
-    m_received.clear();
-    m_receivedPos = 0;
-    m_decoder.reset();
+    m_received->reset();
     m_receiveDeferred = false;
     try {
         ApplyBufLen();
-        session->device.flushOutput();
-        session->device.flushInput();
-        m_dcb = LineSettings{};
+        session->device->flushOutput();
+        session->device->flushInput();
+        *m_dcb = LineSettings{};
         applyBitRate();
         setCharSize(m_charSize);
         setParityBit(m_parityBit);
@@ -198,11 +199,10 @@ void TCustomCommX::stopThreadsAndRelease()
     }
     // From here every notice of this open period is dropped and its waiting sender released.
     m_session->releaseNotices();
-    m_session->device.release();
+    m_session->device->release();
     m_ended.append(m_session);
     m_session.reset();
-    m_received.clear();
-    m_receivedPos = 0;
+    m_received->clear();
     m_receiveDeferred = false;
     wakeWindowWaits();
 }
@@ -261,7 +261,7 @@ void TCustomCommX::PurgeTrans()
     auto tx = m_transThread.lock();
     if (!tx) {
         std::lock_guard lock(session->WriteLock);
-        session->device.flushOutput();
+        session->device->flushOutput();
         return;
     }
     tx->setDiscard(true);
@@ -269,7 +269,7 @@ void TCustomCommX::PurgeTrans()
     for (;;) {
         {
             std::lock_guard lock(session->WriteLock);
-            session->device.flushOutput();
+            session->device->flushOutput();
         }
         if (session->waitNoPendingBytes(kPurgeStep) || std::chrono::steady_clock::now() > giveUpAt)
             break;
@@ -290,78 +290,35 @@ int TCustomCommX::PendingChunks() const
 void TCustomCommX::SetRts(bool on)
 {
     if (isOpen())
-        m_session->device.setRts(on);
+        m_session->device->setRts(on);
 }
 
 void TCustomCommX::SetDtr(bool on)
 {
     if (isOpen())
-        m_session->device.setDtr(on);
+        m_session->device->setDtr(on);
 }
 
 // ---- receiving --------------------------------------------------------------------------------
 
-TCustomCommX::DrainResult TCustomCommX::drainDevice()
+bool TCustomCommX::drainDevice(bool *failed)
 {
+    if (failed)
+        *failed = false;
     if (!isOpen())
-        return DrainResult::Failed;
-    SerialDevice &device = m_session->device;
-    const qsizetype keep = std::max(m_bufLenReceive, kMinReceiveKeep);
-    // Bytes beyond what the buffer has room for stay in the driver, which holds the sender back,
-    // so a reader that keeps reading loses nothing. Only when the reader took nothing since the
-    // buffer filled are they read and dropped, as an overflowing input queue drops them: left
-    // in the driver they would wake the receive thread again and again.
-    const bool overflowing = m_received.size() - m_receivedPos >= keep;
-    char raw[4096];
-    for (;;) {
-        const qsizetype room = keep - (m_received.size() - m_receivedPos);
-        const qsizetype want =
-            overflowing ? qsizetype(sizeof raw) : std::min(qsizetype(sizeof raw), room);
-        if (want <= 0)
-            return DrainResult::Ok;
-        int err = 0;
-        const qint64 n = device.readSome(raw, want, &err);
-        if (n < 0) {
-            const DeviceError e = classifyDeviceErrno(err);
-            if (e == DeviceError::Gone || e == DeviceError::NoSuchDevice) {
-                m_session->reportLost();
-                return DrainResult::Lost;
-            }
-            return DrainResult::Failed;
-        }
-        if (n == 0) {
-            // With VMIN=0 an empty read is an empty queue; only poll tells a hang-up.
-            if (device.hungUp()) {
-                m_session->reportLost();
-                return DrainResult::Lost;
-            }
-            return DrainResult::Ok;
-        }
-        if (m_receivedPos > 0 && m_receivedPos >= m_received.size() / 2) {
-            m_received.remove(0, m_receivedPos);
-            m_receivedPos = 0;
-        }
-        QByteArray data;
-        m_decoder.feed(raw, n, data);
-        if (room > 0)
-            m_received.append(data.constData(), std::min(room, data.size()));
-        if (n < want)
-            return DrainResult::Ok;
+        return false;
+    switch (m_received->drain(*m_session->device, std::max(m_bufLenReceive, kMinReceiveKeep))) {
+    case ReceiveBuffer::Drain::Ok:
+        return true;
+    case ReceiveBuffer::Drain::Lost:
+        m_session->reportLost();
+        return false;
+    case ReceiveBuffer::Drain::Failed:
+        if (failed)
+            *failed = true;
+        return false;
     }
-}
-
-qsizetype TCustomCommX::takeReceived(char *buffer, qsizetype size)
-{
-    const qsizetype n = std::min(size, m_received.size() - m_receivedPos);
-    if (n > 0) {
-        memcpy(buffer, m_received.constData() + m_receivedPos, size_t(n));
-        m_receivedPos += n;
-    }
-    if (m_receivedPos == m_received.size()) {
-        m_received.clear();
-        m_receivedPos = 0;
-    }
-    return n;
+    return false;
 }
 
 int TCustomCommX::ReceiveCount()
@@ -370,17 +327,15 @@ int TCustomCommX::ReceiveCount()
         return 0;
     // Line errors met here are dropped, as the driver's error word was.
     drainDevice();
-    return int(m_received.size() - m_receivedPos);
+    return int(m_received->waiting());
 }
 
 void TCustomCommX::PurgeReceive()
 {
     if (!isOpen())
         return;
-    m_session->device.flushInput();
-    m_received.clear();
-    m_receivedPos = 0;
-    m_decoder.reset();
+    m_session->device->flushInput();
+    m_received->reset();
 }
 
 int TCustomCommX::ReadChar()
@@ -419,18 +374,17 @@ int TCustomCommX::Read(char *buffer, int count)
     const std::shared_ptr<CommSession> session = m_session;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, m_timeOutReceive));
-    qsizetype got = takeReceived(buffer, count);
+    qsizetype got = m_received->take(buffer, count);
     for (;;) {
         if (got == count)
             return int(got);
-        const DrainResult r = drainDevice();
-        if (r == DrainResult::Lost)
-            return -1;
-        if (r == DrainResult::Failed) {
-            reportLineErrors();
+        bool failed = false;
+        if (!drainDevice(&failed)) {
+            if (failed)
+                reportLineErrors();
             return -1;
         }
-        got += takeReceived(buffer + got, count - got);
+        got += m_received->take(buffer + got, count - got);
         if (got == count)
             return int(got);
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
@@ -438,7 +392,7 @@ int TCustomCommX::Read(char *buffer, int count)
         if (left.count() <= 0)
             return int(got);
         if (scope.dupFd < 0)
-            scope.dupFd = session->device.duplicate();
+            scope.dupFd = session->device->duplicate();
         waitOnWindowThread(left, scope.dupFd);
         if (m_session != session || !isOpen() || m_receiveThread.expired())
             return -1;
@@ -505,7 +459,7 @@ void TCustomCommX::receiveNotice()
     // keeps taking bytes.
     // Only what this event already took in counts: draining the driver here would pull the
     // next burst into the bounded buffer ahead of its own notice.
-    const int left = isOpen() ? int(m_received.size() - m_receivedPos) : 0;
+    const int left = isOpen() ? int(m_received->waiting()) : 0;
     if (left > 0 && left < n) {
         QMetaObject::invokeMethod(
             this,

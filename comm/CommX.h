@@ -3,9 +3,6 @@
 #include "link/CommPort.h"
 #include "platform/Exceptions.h"
 
-#include "comm/LineMarkDecoder.h"
-#include "comm/SerialDevice.h"
-
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -16,7 +13,9 @@
 
 class CommNotifier;
 class CommSession;
+struct LineSettings;
 class QEventLoop;
+class ReceiveBuffer;
 class TCommReceiveThread;
 class TCommTransThread;
 
@@ -138,8 +137,6 @@ signals:
     void OnDeviceLost(QObject *sender);
 
 private:
-    enum class DrainResult { Ok, Lost, Failed };
-
     void applyOrRaise(const char *message);
     void applyBitRate();
     void applyFlowCtrl();
@@ -151,8 +148,8 @@ private:
     void receiveNotice();
     void deviceLost(CommSession *session);
     void reportLineErrors();
-    DrainResult drainDevice();
-    qsizetype takeReceived(char *buffer, qsizetype size);
+    // False when the device was lost or a read failed (after reporting the loss).
+    bool drainDevice(bool *failed = nullptr);
     void waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd);
     void wakeWindowWaits();
     void forgetEndedSessions();
@@ -178,12 +175,10 @@ private:
     char m_xoffChar = 0x13;
     int m_bufLenTrans = 2048;
     int m_bufLenReceive = 2048;
-    LineSettings m_dcb; // the line setting as last written, like the device control block
-
-    // Received data bytes taken from the driver, marks removed; read by Read first.
-    QByteArray m_received;
-    qsizetype m_receivedPos = 0;
-    LineMarkDecoder m_decoder;
+    // The line setting as last written, like the device control block.
+    std::unique_ptr<LineSettings> m_dcb;
+    // Received data bytes taken from the driver; read by Read first.
+    std::unique_ptr<ReceiveBuffer> m_received;
 
     int m_readDepth = 0;
     bool m_receiveDeferred = false;

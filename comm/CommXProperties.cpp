@@ -2,17 +2,18 @@
 // applies it to the line at once.
 #include "comm/CommX.h"
 
-#include "comm/CommReceiveThread.h"
-#include "comm/CommSession.h"
-#include "comm/CommTransThread.h"
-#include "comm/CommXErrors.h"
+#include "comm/CommReceiveThread_p.h"
+#include "comm/CommSession_p.h"
+#include "comm/CommTransThread_p.h"
+#include "comm/CommXErrors_p.h"
+#include "comm/SerialDevice_p.h"
 
 using namespace CommXErrors;
 
 void TCustomCommX::applyOrRaise(const char *message)
 {
     int err = 0;
-    if (!m_session->device.apply(m_dcb, &err))
+    if (!m_session->device->apply(*m_dcb, &err))
         throw commError(message);
 }
 
@@ -29,7 +30,7 @@ void TCustomCommX::setPortNo(int value)
 
 void TCustomCommX::applyBitRate()
 {
-    m_dcb.bitRate = m_bitRate;
+    m_dcb->bitRate = m_bitRate;
     applyOrRaise(kBitRate);
 }
 
@@ -51,7 +52,7 @@ void TCustomCommX::setCharSize(int value)
     m_charSize = value;
     if (!isOpen())
         return;
-    m_dcb.charSize = value;
+    m_dcb->charSize = value;
     applyOrRaise(kCharSize);
 }
 
@@ -60,7 +61,7 @@ void TCustomCommX::setParityBit(TCommParityBits value)
     m_parityBit = value;
     if (!isOpen() || value < cpbNone || value > cpbEven)
         return;
-    m_dcb.parity = value;
+    m_dcb->parity = value;
     applyOrRaise(kParity);
 }
 
@@ -69,7 +70,7 @@ void TCustomCommX::setStopBit(TCommStopBits value)
     m_stopBit = value;
     if (!isOpen() || value < csb1 || value > csb2)
         return;
-    m_dcb.stopBits = value;
+    m_dcb->stopBits = value;
     applyOrRaise(kStopBit);
 }
 
@@ -82,15 +83,15 @@ void TCustomCommX::setFlowCtrl(TCommFlowCtrls value)
 
 void TCustomCommX::applyFlowCtrl()
 {
-    m_dcb.flowCtrl = m_flowCtrl;
-    m_dcb.xonLimit = m_dcb.xoffLimit = m_bufLenReceive / 4;
+    m_dcb->flowCtrl = m_flowCtrl;
+    m_dcb->xonLimit = m_dcb->xoffLimit = m_bufLenReceive / 4;
     applyOrRaise(kFlowCtrl);
     m_session->flowCtrl = m_flowCtrl;
     // The lines as the flow mode leaves them: DTR on in every mode (DTR/DSR handshake has no
     // Linux equivalent), RTS on except in high-active half duplex, where the transmit thread
     // raises it for each batch. With RTS/CTS the driver takes RTS over from here.
-    m_session->device.setDtr(true);
-    m_session->device.setRts(m_flowCtrl != cfcHalfHigh);
+    m_session->device->setDtr(true);
+    m_session->device->setRts(m_flowCtrl != cfcHalfHigh);
 }
 
 void TCustomCommX::setTimeOutTrans(int value)
@@ -118,7 +119,7 @@ void TCustomCommX::setXonChar(char value)
     m_xonChar = value;
     if (!isOpen())
         return;
-    m_dcb.xonChar = static_cast<unsigned char>(value);
+    m_dcb->xonChar = static_cast<unsigned char>(value);
     applyOrRaise(kXonChar);
 }
 
@@ -127,7 +128,7 @@ void TCustomCommX::setXoffChar(char value)
     m_xoffChar = value;
     if (!isOpen())
         return;
-    m_dcb.xoffChar = static_cast<unsigned char>(value);
+    m_dcb->xoffChar = static_cast<unsigned char>(value);
     applyOrRaise(kXoffChar);
 }
 

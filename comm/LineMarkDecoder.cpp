@@ -1,4 +1,4 @@
-#include "comm/LineMarkDecoder.h"
+#include "comm/LineMarkDecoder_p.h"
 
 void LineMarkDecoder::feed(const char *raw, qsizetype size, QByteArray &out)
 {

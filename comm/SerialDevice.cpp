@@ -1,4 +1,4 @@
-#include "comm/SerialDevice.h"
+#include "comm/SerialDevice_p.h"
 
 // Linux's own termios2 (struct and flags) rather than glibc's <termios.h>: it carries any bit rate
 // (BOTHER) through one ioctl. The two headers cannot share a translation unit, so this file
@@ -164,34 +164,31 @@ bool SerialDevice::apply(const LineSettings &s, int *err)
     t.c_ospeed = t.c_ispeed = static_cast<speed_t>(s.bitRate);
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag |= kSizes[charSize - 5];
-    if (s.parity == 1)
+    if (s.parity == cpbOdd)
         t.c_cflag |= PARENB | PARODD;
-    else if (s.parity == 2)
+    else if (s.parity == cpbEven)
         t.c_cflag |= PARENB;
     // Linux has no one-and-a-half stop bits: a UART sends 1.5 for 5-bit characters when told
     // two, which is also what that setting meant on the original line.
-    if (s.stopBits == 1 || s.stopBits == 2)
+    if (s.stopBits == csb1p5 || s.stopBits == csb2)
         t.c_cflag |= CSTOPB;
 
     switch (s.flowCtrl) {
-    case 0: // RTS/CTS handshake, done by the driver
+    case cfcRtsCts: // the handshake is the driver's
         t.c_cflag |= CRTSCTS;
         break;
-    case 2: // XON/XOFF both ways. The driver's n_tty keeps its own fixed thresholds for sending
-            // XOFF and XON; the XonLim/XoffLim of the line setting have no Linux equivalent.
+    case cfcXonXoff:
+        // Both ways. The driver's n_tty keeps its own fixed thresholds for sending XOFF and
+        // XON; the XonLim/XoffLim of the line setting have no Linux equivalent.
         t.c_iflag |= IXON | IXOFF;
-        t.c_cc[VSTART] = s.xonChar;
-        t.c_cc[VSTOP] = s.xoffChar;
         break;
     default:
         // DTR/DSR handshake has no Linux equivalent: the line runs without handshake, DTR held
         // on. The half-duplex modes are driven by the transmit thread through RTS.
         break;
     }
-    if (s.flowCtrl != 2) {
-        t.c_cc[VSTART] = s.xonChar;
-        t.c_cc[VSTOP] = s.xoffChar;
-    }
+    t.c_cc[VSTART] = s.xonChar;
+    t.c_cc[VSTOP] = s.xoffChar;
     if (retryEintr([&] { return ::ioctl(m_fd, TCSETS2, &t); }) < 0) {
         *err = errno;
         return false;

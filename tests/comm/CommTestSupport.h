@@ -2,6 +2,7 @@
 
 // Helpers shared by the serial component's tests.
 #include "comm/CommX.h"
+#include "comm/SerialDevice_p.h"
 #include "tests/support/PtyPair.h"
 
 #include <QElapsedTimer>

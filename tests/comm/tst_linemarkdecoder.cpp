@@ -1,4 +1,4 @@
-#include "comm/LineMarkDecoder.h"
+#include "comm/LineMarkDecoder_p.h"
 
 #include <QTest>
 

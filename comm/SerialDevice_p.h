@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/CommX.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
@@ -19,9 +21,9 @@ struct LineCounters {
 struct LineSettings {
     int bitRate = 9600;
     int charSize = 8;
-    int parity = 0;   // TCommParityBits: 0 none, 1 odd, 2 even
-    int stopBits = 0; // TCommStopBits: 0 one, 1 one and a half, 2 two
-    int flowCtrl = 0; // TCommFlowCtrls
+    TCommParityBits parity = cpbNone;
+    TCommStopBits stopBits = csb1;
+    TCommFlowCtrls flowCtrl = cfcRtsCts;
     unsigned char xonChar = 0x11;
     unsigned char xoffChar = 0x13;
     int xonLimit = 512;

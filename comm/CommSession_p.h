@@ -1,6 +1,6 @@
 #pragma once
 
-#include "comm/SerialDevice.h"
+#include "comm/SerialDevice_p.h"
 
 #include <QObject>
 #include <atomic>
@@ -61,13 +61,13 @@ private:
 class CommSession : public std::enable_shared_from_this<CommSession>
 {
 public:
-    CommSession() = default;
+    CommSession() : device(std::make_unique<SerialDevice>()) {}
     CommSession(const CommSession &) = delete;
     CommSession &operator=(const CommSession &) = delete;
 
-    SerialDevice device;
+    const std::unique_ptr<SerialDevice> device;
     std::mutex WriteLock;
-    std::atomic<int> flowCtrl{5};
+    std::atomic<TCommFlowCtrls> flowCtrl{cfcNone};
     std::atomic<int> timeOutTrans{3000};
     std::atomic<int> writersWaiting{0}; // throttled Write calls waiting for a ChunkDone
 
