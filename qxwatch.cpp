@@ -1,10 +1,15 @@
 // qxwatch: front panel for the hand-held monitor unit of a QX field bus.
 #include "platform/SettingsFile.h"
+#include "platform/SignalWatcher.h"
+#include "platform/widgets/ErrorGuard.h"
 #include "platform/widgets/GuardedApplication.h"
 #include "ui/CommandLine.h"
+#include "ui/PortControl.h"
 #include "ui/TForm1.h"
 
 #include <QIcon>
+#include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #ifndef QX_INSTALL_BINDIR
@@ -61,7 +66,18 @@ int main(int argc, char **argv)
     options.settingsPath = settings.path();
     options.fallbackSettingsPath = settings.fallbackPath();
     options.arguments = command.arguments();
+    options.ports = command.ports();
     TForm1 form(options);
+    // SIGTERM, SIGHUP and SIGINT end the program as closing its window does: settings written,
+    // port closed and its lock file removed.
+    SignalWatcher stopSignals({SIGTERM, SIGHUP, SIGINT});
+    QObject::connect(&stopSignals, &SignalWatcher::received, &form, [&form] {
+        if (form.close())
+            QCoreApplication::quit();
+    });
     form.show();
+    if (command.connectAtStart())
+        QTimer::singleShot(
+            0, &form, [&form] { runGuarded([&form] { form.portControl().OpenButtonClick(); }); });
     return QApplication::exec();
 }

@@ -61,7 +61,7 @@ private:
 class CommSession : public std::enable_shared_from_this<CommSession>
 {
 public:
-    CommSession() : device(std::make_unique<SerialDevice>()) {}
+    explicit CommSession(std::unique_ptr<SerialDevice> device) : device(std::move(device)) {}
     CommSession(const CommSession &) = delete;
     CommSession &operator=(const CommSession &) = delete;
 

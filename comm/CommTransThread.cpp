@@ -121,8 +121,7 @@ void TCommTransThread::writeChunk(const QByteArray &chunk)
             n = device.writeSome(p, rest, &err);
         }
         if (n < 0) {
-            if (classifyDeviceErrno(err) == DeviceError::Gone ||
-                classifyDeviceErrno(err) == DeviceError::NoSuchDevice) {
+            if (meansDeviceGone(err)) {
                 m_owner->reportLost();
                 return;
             }

@@ -4,8 +4,11 @@
 #include "comm/CommSession_p.h"
 #include "comm/CommTransThread_p.h"
 #include "comm/CommXErrors_p.h"
+#include "comm/DeviceReturnWatch.h"
+#include "comm/PortLockFile_p.h"
 #include "comm/PortResolver.h"
 #include "comm/ReceiveBuffer_p.h"
+#include "comm/SerialDevice_p.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -13,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace
@@ -35,23 +39,6 @@ constexpr std::chrono::milliseconds kThreadEndLimit{2000};
 constexpr int kMinReceiveKeep = 4096;
 constexpr quint32 kClosedHandle = 0xFFFFFFFFu;
 
-OpenFailure::Reason reasonFor(int err)
-{
-    switch (classifyDeviceErrno(err)) {
-    case DeviceError::NoSuchDevice:
-    case DeviceError::Gone:
-        return OpenFailure::Reason::NoSuchDevice;
-    case DeviceError::PermissionDenied:
-        return OpenFailure::Reason::PermissionDenied;
-    case DeviceError::Busy:
-        return OpenFailure::Reason::Busy;
-    case DeviceError::NotSerial:
-        return OpenFailure::Reason::NotSerial;
-    default:
-        return OpenFailure::Reason::Other;
-    }
-}
-
 QString defaultSettingsPath()
 {
     const QFileInfo program(QCoreApplication::applicationFilePath());
@@ -63,8 +50,8 @@ QString defaultSettingsPath()
 using namespace CommXErrors;
 
 TCustomCommX::TCustomCommX(QObject *owner)
-    : QObject(owner), m_dcb(std::make_unique<LineSettings>()),
-      m_received(std::make_unique<ReceiveBuffer>())
+    : QObject(owner), m_lockFolder(PortLockFile::systemFolder()),
+      m_dcb(std::make_unique<LineSettings>()), m_received(std::make_unique<ReceiveBuffer>())
 {
     m_notifier = new CommNotifier([this](CommSession *session, CommNotice notice,
                                          int arg) { handleNotice(session, int(notice), arg); },
@@ -100,7 +87,7 @@ bool TCustomCommX::isOpen() const
 
 quint32 TCustomCommX::Handle() const
 {
-    return isOpen() ? quint32(m_session->device->fd()) : kClosedHandle;
+    return isOpen() ? quint32(m_session->device->handle()) : kClosedHandle;
 }
 
 // ---- open and close ---------------------------------------------------------------------------
@@ -110,21 +97,25 @@ void TCustomCommX::Open()
     if (isOpen())
         throw commError(kAlreadyOpen);
     forgetEndedSessions();
-    m_lastFailure = OpenFailure{};
+    m_lastFailure = CommFailure{};
     if (!m_resolver)
         m_resolver = PortResolver::resolverFor(defaultSettingsPath());
     const QString path = m_resolver(m_portNo);
     if (path.isEmpty()) {
-        m_lastFailure = {OpenFailure::Reason::NoDeviceForPort, QString(), 0};
-        throw commError(kCannotOpen);
+        CommFailure failure;
+        failure.reason = CommFailure::Reason::NoDeviceForPort;
+        m_lastFailure = described(failure);
+        throw commError(kCannotOpen, m_lastFailure);
     }
-    auto session = std::make_shared<CommSession>();
-    int err = 0;
-    if (!session->device->open(path, &err)) {
-        m_lastFailure = {reasonFor(err), path, err};
-        throw commError(kCannotOpen);
+    auto session = std::make_shared<CommSession>(SerialDevice::create(path));
+    CommFailure failure;
+    if (!session->device->open(path, DeviceOpenOptions{m_lockFolder}, &failure)) {
+        m_lastFailure = described(failure);
+        throw commError(kCannotOpen, m_lastFailure);
     }
     m_session = session;
+    m_lastAddress = session->device->stableAddress();
+    m_lastIdentity = DeviceReturnWatch::identityOf(path);
     session->attachNotifier(m_notifier);
     m_received->reset();
     m_receiveDeferred = false;
@@ -143,33 +134,60 @@ void TCustomCommX::Open()
         setXoffChar(m_xoffChar);
         session->takeBaseline();
         StartThreads();
-    } catch (const ECommError &) {
-        m_lastFailure = {OpenFailure::Reason::Other, path, 0};
+    } catch (const ECommError &e) {
+        m_lastFailure = e.failure();
         Close();
         throw;
     }
+}
+
+CommFailure TCustomCommX::described(CommFailure failure) const
+{
+    failure.port = m_portNo;
+    if (failure.device.isEmpty() && failure.reason != CommFailure::Reason::NoDeviceForPort &&
+        m_session)
+        failure.device = m_session->device->path();
+    if (failure.reason == CommFailure::Reason::None)
+        failure.reason = CommFailure::Reason::Other;
+    return failure;
+}
+
+void TCustomCommX::raise(const char *message, const CommFailure &failure) const
+{
+    throw commError(message, described(failure));
 }
 
 void TCustomCommX::StartThreads()
 {
     m_transThread.reset();
     m_receiveThread.reset();
+    CommFailure failure;
     try {
         auto tx = std::make_shared<TCommTransThread>(m_session);
-        if (m_bitRate < 10)
+        if (m_bitRate < 10) {
+            // No character time: 1000 / (rate / 10) has no value.
+            failure.error = EINVAL;
+            failure.setting = bitRateText(m_bitRate);
             throw std::domain_error("bit rate");
+        }
         tx->CharTime = 1000 / (m_bitRate / 10) + 1;
         tx->start();
         m_transThread = tx;
+    } catch (const std::system_error &e) {
+        failure.error = e.code().value();
+        raise(kTransThread, failure);
     } catch (...) {
-        throw commError(kTransThread);
+        raise(kTransThread, failure);
     }
     try {
         auto rx = std::make_shared<TCommReceiveThread>(m_session);
         rx->start();
         m_receiveThread = rx;
+    } catch (const std::system_error &e) {
+        failure.error = e.code().value();
+        raise(kReceiveThread, failure);
     } catch (...) {
-        throw commError(kReceiveThread);
+        raise(kReceiveThread, failure);
     }
     std::this_thread::sleep_for(kOpenSettle);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "comm/CommFailure.h"
 #include "link/CommPort.h"
 #include "platform/Exceptions.h"
 
@@ -13,6 +14,7 @@
 
 class CommNotifier;
 class CommSession;
+enum class LineField;
 struct LineSettings;
 class QEventLoop;
 class ReceiveBuffer;
@@ -32,27 +34,19 @@ enum TCommFlowCtrls : int {
     cfcNone = 5
 };
 
-// Every failure of opening or configuring the port.
+// Every failure of opening or configuring the port. The message is the failing step's; the
+// failure says why, and its text is the exception's detail.
 class ECommError : public Exception
 {
 public:
-    using Exception::Exception;
-};
+    explicit ECommError(QString message, CommFailure failure = CommFailure())
+        : Exception(std::move(message), failure.text()), m_failure(std::move(failure))
+    {
+    }
+    const CommFailure &failure() const { return m_failure; }
 
-// Why the last Open failed, for the window's status bar.
-struct OpenFailure {
-    enum class Reason {
-        None,
-        NoDeviceForPort,  // no PORTS entry and no found device names this number
-        NoSuchDevice,     // the named device does not exist (ENOENT, ENODEV, ENXIO)
-        PermissionDenied, // EACCES, EPERM
-        Busy,             // another program holds the port (flock, TIOCEXCL, EBUSY)
-        NotSerial,        // the path is no serial device (ENOTTY)
-        Other,            // a setting or a thread failed; the message says which
-    };
-    Reason reason = Reason::None;
-    QString device; // empty for NoDeviceForPort
-    int error = 0;  // errno, where there is one
+private:
+    CommFailure m_failure;
 };
 
 // The serial port component (unit CommX). Owns one serial port: opens and configures the line,
@@ -82,9 +76,19 @@ public:
     ~TCustomCommX() override;
 
     void setPortResolver(PortResolverFn resolver) { m_resolver = std::move(resolver); }
-    const OpenFailure &lastOpenFailure() const { return m_lastFailure; }
+    const CommFailure &lastOpenFailure() const { return m_lastFailure; }
     // The device of the open port (empty when closed).
     QString deviceName() const;
+    // The device of the last open period, as the address that finds it again after it went
+    // away (a USB adapter's /dev/serial/by-id name where it has one), and what that address
+    // led to then (DeviceReturnWatch::identityOf). Empty before the first open.
+    const QString &lastDeviceAddress() const { return m_lastAddress; }
+    const QString &lastDeviceIdentity() const { return m_lastIdentity; }
+
+    // Where UUCP lock files are looked for and made: the system's lock folder unless set;
+    // empty: none.
+    void setLockFolder(const QString &folder) { m_lockFolder = folder; }
+    const QString &lockFolder() const { return m_lockFolder; }
 
     int PortNo() const { return m_portNo; }
     void setPortNo(int value);
@@ -137,7 +141,10 @@ signals:
     void OnDeviceLost(QObject *sender);
 
 private:
-    void applyOrRaise(const char *message);
+    void applyOrRaise(const char *message, LineField field);
+    // The failure with the port number and the device filled in.
+    CommFailure described(CommFailure failure) const;
+    [[noreturn]] void raise(const char *message, const CommFailure &failure) const;
     void applyBitRate();
     void applyFlowCtrl();
     void ApplyTimeOuts();
@@ -156,7 +163,10 @@ private:
 
     CommNotifier *m_notifier = nullptr;
     PortResolverFn m_resolver;
-    OpenFailure m_lastFailure;
+    CommFailure m_lastFailure;
+    QString m_lockFolder;
+    QString m_lastAddress;
+    QString m_lastIdentity;
 
     std::shared_ptr<CommSession> m_session;      // the open period; empty when closed
     QList<std::shared_ptr<CommSession>> m_ended; // closed periods whose threads may still run

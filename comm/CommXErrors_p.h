@@ -19,9 +19,9 @@ inline constexpr const char kXoffChar[] = "Ｘｏｆｆ文字の設定でエラ�
 inline constexpr const char kTransThread[] = "送信用スレッドを生成できませんでした";
 inline constexpr const char kReceiveThread[] = "受信用スレッドを生成できませんでした";
 
-inline ECommError commError(const char *message)
+inline ECommError commError(const char *message, CommFailure failure = CommFailure())
 {
-    return ECommError(QString::fromUtf8(message));
+    return ECommError(QString::fromUtf8(message), std::move(failure));
 }
 
 } // namespace CommXErrors

@@ -8,13 +8,15 @@
 #include "comm/CommXErrors_p.h"
 #include "comm/SerialDevice_p.h"
 
+#include <cerrno>
+
 using namespace CommXErrors;
 
-void TCustomCommX::applyOrRaise(const char *message)
+void TCustomCommX::applyOrRaise(const char *message, LineField field)
 {
-    int err = 0;
-    if (!m_session->device->apply(*m_dcb, &err))
-        throw commError(message);
+    CommFailure failure;
+    if (!m_session->device->apply(*m_dcb, field, &failure))
+        raise(message, failure);
 }
 
 void TCustomCommX::setPortNo(int value)
@@ -31,7 +33,7 @@ void TCustomCommX::setPortNo(int value)
 void TCustomCommX::applyBitRate()
 {
     m_dcb->bitRate = m_bitRate;
-    applyOrRaise(kBitRate);
+    applyOrRaise(kBitRate, LineField::BitRate);
 }
 
 void TCustomCommX::setBitRate(int value)
@@ -41,8 +43,12 @@ void TCustomCommX::setBitRate(int value)
         return;
     applyBitRate();
     // A rate below 10 would divide by zero in the character time.
-    if (value < 10)
-        throw commError(kBitRate);
+    if (value < 10) {
+        CommFailure failure;
+        failure.error = EINVAL;
+        failure.setting = bitRateText(value);
+        raise(kBitRate, failure);
+    }
     if (auto tx = m_transThread.lock())
         tx->CharTime = 1000 / (value / 10) + 1;
 }
@@ -53,7 +59,7 @@ void TCustomCommX::setCharSize(int value)
     if (!isOpen())
         return;
     m_dcb->charSize = value;
-    applyOrRaise(kCharSize);
+    applyOrRaise(kCharSize, LineField::CharSize);
 }
 
 void TCustomCommX::setParityBit(TCommParityBits value)
@@ -62,7 +68,7 @@ void TCustomCommX::setParityBit(TCommParityBits value)
     if (!isOpen() || value < cpbNone || value > cpbEven)
         return;
     m_dcb->parity = value;
-    applyOrRaise(kParity);
+    applyOrRaise(kParity, LineField::Parity);
 }
 
 void TCustomCommX::setStopBit(TCommStopBits value)
@@ -71,7 +77,7 @@ void TCustomCommX::setStopBit(TCommStopBits value)
     if (!isOpen() || value < csb1 || value > csb2)
         return;
     m_dcb->stopBits = value;
-    applyOrRaise(kStopBit);
+    applyOrRaise(kStopBit, LineField::StopBits);
 }
 
 void TCustomCommX::setFlowCtrl(TCommFlowCtrls value)
@@ -85,7 +91,7 @@ void TCustomCommX::applyFlowCtrl()
 {
     m_dcb->flowCtrl = m_flowCtrl;
     m_dcb->xonLimit = m_dcb->xoffLimit = m_bufLenReceive / 4;
-    applyOrRaise(kFlowCtrl);
+    applyOrRaise(kFlowCtrl, LineField::FlowCtrl);
     m_session->flowCtrl = m_flowCtrl;
     // The lines as the flow mode leaves them: DTR on in every mode (DTR/DSR handshake has no
     // Linux equivalent), RTS on except in high-active half duplex, where the transmit thread
@@ -120,7 +126,7 @@ void TCustomCommX::setXonChar(char value)
     if (!isOpen())
         return;
     m_dcb->xonChar = static_cast<unsigned char>(value);
-    applyOrRaise(kXonChar);
+    applyOrRaise(kXonChar, LineField::XonChar);
 }
 
 void TCustomCommX::setXoffChar(char value)
@@ -129,7 +135,7 @@ void TCustomCommX::setXoffChar(char value)
     if (!isOpen())
         return;
     m_dcb->xoffChar = static_cast<unsigned char>(value);
-    applyOrRaise(kXoffChar);
+    applyOrRaise(kXoffChar, LineField::XoffChar);
 }
 
 void TCustomCommX::setBufLenTrans(int value)
@@ -152,6 +158,12 @@ void TCustomCommX::ApplyBufLen()
 {
     // Linux tty queues have no settable size; the receive size bounds what the component keeps
     // for its reader, the transmit size is Write's chunk size.
-    if (m_bufLenReceive < 1 || m_bufLenTrans < 1)
-        throw commError(kBufLen);
+    if (m_bufLenReceive < 1 || m_bufLenTrans < 1) {
+        CommFailure failure;
+        failure.error = EINVAL;
+        failure.setting = m_bufLenReceive < 1
+                              ? QStringLiteral("受信バッファ %1 バイト").arg(m_bufLenReceive)
+                              : QStringLiteral("送信バッファ %1 バイト").arg(m_bufLenTrans);
+        raise(kBufLen, failure);
+    }
 }

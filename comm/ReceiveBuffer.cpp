@@ -17,9 +17,7 @@ ReceiveBuffer::Drain ReceiveBuffer::drain(SerialDevice &device, qsizetype keep)
         int err = 0;
         const qint64 n = device.readSome(raw, want, &err);
         if (n < 0) {
-            const DeviceError e = classifyDeviceErrno(err);
-            return e == DeviceError::Gone || e == DeviceError::NoSuchDevice ? Drain::Lost
-                                                                            : Drain::Failed;
+            return meansDeviceGone(err) ? Drain::Lost : Drain::Failed;
         }
         if (n == 0) {
             // With VMIN=0 an empty read is an empty queue; only poll tells a hang-up.

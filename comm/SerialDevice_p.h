@@ -1,11 +1,11 @@
 #pragma once
 
+#include "comm/CommFailure.h"
 #include "comm/CommX.h"
 
 #include <QString>
 #include <QtGlobal>
-#include <atomic>
-#include <mutex>
+#include <memory>
 #include <optional>
 
 // The line's error and break counts as the driver keeps them (TIOCGICOUNT).
@@ -30,72 +30,109 @@ struct LineSettings {
     int xoffLimit = 512;
 };
 
-// Why a device could not be used, from errno; the one place errno is turned into our failures.
-enum class DeviceError { None, NoSuchDevice, PermissionDenied, Busy, Gone, NotSerial, Other };
-DeviceError classifyDeviceErrno(int err);
+// The part of the line setting one setter is about: a device checks that the driver kept it.
+enum class LineField { BitRate, CharSize, Parity, StopBits, FlowCtrl, XonChar, XoffChar };
 
-// The serial device under one open port: every termios, ioctl, poll and read/write of the serial
-// link is in SerialDevice.cpp and nowhere else.
+// A setting as the user names it, for a failure text ("奇数パリティ").
+QString lineSettingText(LineField field, const LineSettings &settings);
+inline QString bitRateText(int bitRate)
+{
+    LineSettings s;
+    s.bitRate = bitRate;
+    return lineSettingText(LineField::BitRate, s);
+}
+
+// What a device needs to know beyond its address to open it.
+struct DeviceOpenOptions {
+    QString lockFolder; // where UUCP lock files live; empty: none are made or honoured
+};
+
+// The device under one open port, behind which any backend may stand (a local tty, a network
+// port): the component and its threads only use this interface and never learn which it has.
+// create() picks the backend from the address.
 //
-// Thread contract: open(), apply(), flush*(), setRts/setDtr(), readSome() and release() run on
-// the window thread; the transmit thread calls writeSome() (under the component's WriteLock),
-// waitWritable() and counters(); the receive thread calls waitReadable() and counters(). The
-// descriptor number stays reserved until the object is destroyed: release() lets go of the
-// device itself by putting /dev/null in its place, so a worker that still polls the number after
-// Close never reaches a file opened later under the same number.
+// Thread contract: open(), apply(), flush*(), setRts/setDtr(), readSome(), duplicate() and
+// release() run on the window thread; the transmit thread calls writeSome() (under the
+// component's WriteLock), waitWritable(), setRts() and counters(); the receive thread calls
+// waitReadable() and counters(). isOpen() and the accessors may be called from any of them. A
+// backend keeps whatever a worker still polls valid until the object is destroyed: release()
+// lets go of the device but not of the descriptor number a worker may be sleeping on.
 class SerialDevice
 {
 public:
     enum class Wait { Ready, Woken, TimedOut, HungUp, Failed };
 
+    static std::unique_ptr<SerialDevice> create(const QString &address);
+
     SerialDevice() = default;
-    ~SerialDevice();
+    virtual ~SerialDevice() = default;
     SerialDevice(const SerialDevice &) = delete;
     SerialDevice &operator=(const SerialDevice &) = delete;
 
-    // Opens without sharing (O_NOCTTY|O_NONBLOCK|O_CLOEXEC, flock, TIOCEXCL). On failure returns
-    // false with errno in *err.
-    bool open(const QString &path, int *err);
-    // Lets go of the device (see above); idempotent.
-    void release();
-    bool isOpen() const { return m_fd >= 0 && !m_released.load(); }
-    int fd() const { return m_fd; }
-    const QString &path() const { return m_path; }
+    // Opens without sharing; on failure fills *failure (reason, errno, holder) and returns false.
+    virtual bool open(const QString &address, const DeviceOpenOptions &options,
+                      CommFailure *failure) = 0;
+    // Lets go of the device and everything that keeps others out of it; idempotent.
+    virtual void release() = 0;
+    virtual bool isOpen() const = 0;
+    // The number the component shows as its Handle.
+    virtual int handle() const = 0;
+    const QString &path() const { return m_address; }
+    // The address that finds this same device again after it went away and came back: for a
+    // USB adapter its /dev/serial/by-id name, otherwise the address it was opened by.
+    virtual QString stableAddress() const { return m_address; }
 
-    // Writes the whole line setting; false with errno in *err when the driver refuses it or a
-    // value has no meaning for a line (char size outside 5..8, rate below 1).
-    bool apply(const LineSettings &settings, int *err);
+    // Writes the whole line setting and checks that the driver kept `field`. False with
+    // *failure filled when the driver refuses the setting, drops the field, or a value has no
+    // meaning for a line (char size outside 5..8, rate below 1).
+    virtual bool apply(const LineSettings &settings, LineField field, CommFailure *failure) = 0;
     // Modem lines; ptys and some adapters refuse these, which callers ignore.
-    bool setRts(bool on);
-    bool setDtr(bool on);
+    virtual bool setRts(bool on) = 0;
+    virtual bool setDtr(bool on) = 0;
 
-    void flushInput();
-    void flushOutput();
+    virtual void flushInput() = 0;
+    virtual void flushOutput() = 0;
 
-    // Raw bytes from the driver, parity marks included. 0 means nothing waiting (a tty with
-    // VMIN=0 reads 0 on an empty queue); -1 with *err on failure.
-    qint64 readSome(char *buffer, qint64 size, int *err);
-    qint64 writeSome(const char *buffer, qint64 size, int *err);
+    // Raw bytes from the driver, parity marks included. 0 means nothing waiting; -1 with *err
+    // on failure.
+    virtual qint64 readSome(char *buffer, qint64 size, int *err) = 0;
+    virtual qint64 writeSome(const char *buffer, qint64 size, int *err) = 0;
 
     // Sleep until the line has data (or room), wakeFd (an eventfd) is signalled, or timeoutMs
     // passes (-1 = no limit). A hang-up is told apart from data.
-    Wait waitReadable(int wakeFd, int timeoutMs) const;
-    Wait waitWritable(int wakeFd, int timeoutMs) const;
-    // True when the driver reports a hang-up or error right now.
-    bool hungUp() const;
+    virtual Wait waitReadable(int wakeFd, int timeoutMs) const = 0;
+    virtual Wait waitWritable(int wakeFd, int timeoutMs) const = 0;
+    // True when the device reports a hang-up or error right now.
+    virtual bool hungUp() const = 0;
 
-    // The driver's error counters plus those simulated for this path; empty when the driver has
-    // none (ptys, some USB adapters) and nothing is simulated.
+    // The driver's error counters plus those simulated for this address; empty when the driver
+    // has none (ptys, some USB adapters) and nothing is simulated.
     std::optional<LineCounters> counters() const;
 
-    // A second descriptor for the same open device, for a window-thread wait; -1 on failure.
-    int duplicate() const;
+    // A descriptor that turns readable when the device has data, for a window-thread wait; the
+    // caller closes it. -1 on failure.
+    virtual int duplicate() const = 0;
+
+protected:
+    virtual std::optional<LineCounters> driverCounters() const = 0;
+    void setPath(const QString &address) { m_address = address; }
 
 private:
-    int m_fd = -1;
-    std::atomic<bool> m_released{false};
-    QString m_path;
+    QString m_address;
 };
+
+// The one place errno is turned into our failures: every backend and worker asks it.
+inline CommFailure::Reason classifyDeviceErrno(int err)
+{
+    return CommFailure::reasonFor(err);
+}
+
+// True for the reasons that mean the device has gone from under an open port.
+inline bool meansDeviceGone(int err)
+{
+    const CommFailure::Reason r = classifyDeviceErrno(err);
+    return r == CommFailure::Reason::Gone || r == CommFailure::Reason::NoSuchDevice;
+}
 
 // Test seam: line errors and breaks that a pseudo-terminal cannot produce. Events added for a
 // device path are added to the driver's counters of that device (and make counters available
@@ -104,6 +141,7 @@ namespace LineEventSeam
 {
 void add(const QString &devicePath, const LineCounters &events);
 void forget(const QString &devicePath);
+std::optional<LineCounters> events(const QString &devicePath);
 } // namespace LineEventSeam
 
 // eventfd helpers for waking a sleeping worker.

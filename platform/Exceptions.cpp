@@ -3,7 +3,10 @@
 #include <limits>
 #include <optional>
 
-Exception::Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+Exception::Exception(QString message, QString detail)
+    : m_message(std::move(message)), m_detail(std::move(detail)), m_utf8(m_message.toUtf8())
+{
+}
 
 namespace
 {
@@ -50,9 +53,12 @@ int StrToIntDef(const QString &text, int def)
     return parseDecimal(text).value_or(def);
 }
 
-QString errorBoxText(const QString &message)
+QString errorBoxText(const QString &message, const QString &detail)
 {
-    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
-        return message + QLatin1Char('.');
-    return message;
+    QString text = message;
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        text += QLatin1Char('.');
+    if (!detail.isEmpty())
+        text += QLatin1Char('\n') + detail;
+    return text;
 }

@@ -9,12 +9,16 @@
 class Exception : public std::exception
 {
 public:
-    explicit Exception(QString message);
+    explicit Exception(QString message, QString detail = QString());
     const QString &message() const { return m_message; }
+    // Why it happened, where the message alone leaves the user guessing; the error box shows
+    // it below the message. Empty for most failures.
+    const QString &detail() const { return m_detail; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
+    QString m_detail;
     QByteArray m_utf8;
 };
 
@@ -48,5 +52,5 @@ int StrToInt(const QString &text);
 int StrToIntDef(const QString &text, int def);
 
 // The error box's text: the message with a full stop appended when its last character sorts
-// after ".".
-QString errorBoxText(const QString &message);
+// after "."; a detail follows on a line of its own.
+QString errorBoxText(const QString &message, const QString &detail = QString());

@@ -1,5 +1,7 @@
 #include "ui/CommandLine.h"
 
+#include "comm/PortResolver.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -17,6 +19,13 @@ struct Texts {
         "Front panel for the hand-held monitor unit of a QX field bus on a serial port.");
     QString help = QStringLiteral("Print this help and exit.");
     QString version = QStringLiteral("Print the version and exit.");
+    QString port = QStringLiteral(
+        "Use DEVICE as port COMn (1 to 16) for this run only, before the settings file's "
+        "[PORTS]; never saved. May be given more than once.");
+    QString portValue = QStringLiteral("COMn=DEVICE");
+    QString connect = QStringLiteral("Connect to the chosen port at start.");
+    QString badPort = QStringLiteral("--port wants COMn=DEVICE with n from 1 to 16 (for example "
+                                     "--port COM1=/dev/ttyUSB0), not '%1'");
     QString fileName = QStringLiteral("comment-file");
     QString fileSyntax = QStringLiteral("[comment-file]");
     QString file = QStringLiteral("A comment file (CSV, Shift-JIS) to load at start. A name "
@@ -29,9 +38,16 @@ struct Texts {
         "When the file beside the program cannot be written, the settings go to the latter,\n"
         "and the program says so.\n"
         "\n"
-        "Ports: the Port menu's COM1 to COM16 are the devices named under [PORTS] in the\n"
-        "settings file (for example COM3=/dev/ttyUSB0); the numbers no entry takes go to the\n"
-        "serial devices found, /dev/ttyS* first, then /dev/ttyUSB*, then /dev/ttyACM*.\n");
+        "Ports: the Port menu's COM1 to COM16 are the devices given by --port and named under\n"
+        "[PORTS] in the settings file (for example\n"
+        "COM3=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0, a name that\n"
+        "stays the same when the adapter is plugged in again); the numbers none takes go to\n"
+        "the serial devices found, /dev/ttyS* first, then /dev/ttyUSB*, then /dev/ttyACM*,\n"
+        "leaving out the kernel's console and lines a getty waits on. A port another program\n"
+        "uses (a UUCP lock file in /run/lock, a flock, exclusive mode, or simply open) is\n"
+        "refused, naming that program. A lost device is connected again when it comes back,\n"
+        "unless 自動再接続 (auto reconnect) in the File menu is off. SIGTERM, SIGHUP and\n"
+        "SIGINT end the program as closing its window does.\n");
     QString errorHint = QStringLiteral("(see %1 --help; a comment file whose name begins with "
                                        "'-' goes after \"--\": %1 -- %2)");
 };
@@ -76,8 +92,12 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, texts.help);
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      texts.version);
+    const QCommandLineOption port(QStringLiteral("port"), texts.port, texts.portValue);
+    const QCommandLineOption connect(QStringLiteral("connect"), texts.connect);
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(port);
+    parser.addOption(connect);
     parser.addPositionalArgument(texts.fileName, texts.file, texts.fileSyntax);
 
     CommandLine result;
@@ -103,6 +123,18 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const QString example = firstUnknownOption(arguments, parser.unknownOptionNames());
         result.m_text = programName() + QStringLiteral(": ") + parser.errorText() + '\n' +
                         texts.errorHint.arg(programName(), example) + '\n';
+    } else {
+        for (const QString &value : parser.values(port)) {
+            const auto [number, device] = PortResolver::parseOverride(value);
+            if (number == 0) {
+                result.m_action = Action::UsageError;
+                result.m_text = programName() + QStringLiteral(": ") +
+                                texts.badPort.arg(value) + '\n';
+                break;
+            }
+            result.m_ports.insert(number, device);
+        }
+        result.m_connect = parser.isSet(connect);
     }
     result.m_arguments = parser.positionalArguments();
     return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,10 @@ public:
     Action action() const { return m_action; }
     // The positional arguments; the first one names the comment file to load.
     const QStringList &arguments() const { return m_arguments; }
+    // --port COMn=DEVICE, repeatable: port number -> device for this run only.
+    const QMap<int, QString> &ports() const { return m_ports; }
+    // --connect: connect to the chosen port at start.
+    bool connectAtStart() const { return m_connect; }
     // The text to print for action() (help, version or error), ending in a line end.
     const QString &text() const { return m_text; }
     int exitCode() const;
@@ -43,5 +48,7 @@ public:
 private:
     Action m_action = Action::Run;
     QStringList m_arguments;
+    QMap<int, QString> m_ports;
+    bool m_connect = false;
     QString m_text;
 };

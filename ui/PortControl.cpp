@@ -1,7 +1,11 @@
 #include "ui/PortControl.h"
 
 #include "comm/CommX.h"
+#include "comm/DeviceReturnWatch.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialPortInfo.h"
+#include "platform/Exceptions.h"
+#include "platform/ProfileFile.h"
 #include "platform/widgets/ErrorGuard.h"
 #include "ui/DisplayLines.h"
 #include "ui/FormContext.h"
@@ -12,10 +16,15 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QStatusBar>
-#include <cstring>
 
 namespace
 {
+
+// Our own settings, beside the sections the window's settings use.
+const QString kOwnSection = QStringLiteral("QXWATCH");
+const QString kAutoReconnectKey = QStringLiteral("AutoReconnect");
+// The caption an item has by design; what it shows beside it follows a tab.
+const char kCaptionProperty[] = "qxCaption";
 
 QString portTitle(int port)
 {
@@ -37,16 +46,22 @@ void setWidgetEnabled(FormContext &ctx, const char *name, bool on)
 } // namespace
 
 PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLines &lines,
-                         QActionGroup &portItems, QString settingsPath, QObject *parent)
+                         QActionGroup &portItems, QString settingsPath,
+                         QMap<int, QString> portOverrides, QObject *parent)
     : QObject(parent), m_ctx(ctx), m_comm(comm), m_keys(keys), m_lines(lines),
-      m_portItems(portItems), m_settingsPath(std::move(settingsPath))
+      m_portItems(portItems), m_settingsPath(std::move(settingsPath)),
+      m_overrides(std::move(portOverrides))
 {
     for (QAction *item : m_portItems.actions())
         connect(item, &QAction::triggered, this, [this, item] { COM011Click(item); });
     connect(&m_comm, &TCustomCommX::OnReceive, &m_lines, &DisplayLines::RecPkt);
     connect(&m_comm, &TCustomCommX::OnError, this, &PortControl::CommXError);
     connect(&m_comm, &TCustomCommX::OnDeviceLost, this, &PortControl::deviceLost);
-    m_comm.setPortResolver(PortResolver::resolverFor(m_settingsPath));
+    // A reconnect opens the very device that went away, whatever the number resolves to now.
+    m_comm.setPortResolver([this, resolve = PortResolver::resolverFor(m_settingsPath, {},
+                                                                      m_overrides)](int port) {
+        return !m_pinnedDevice.isEmpty() && port == m_selectedPort ? m_pinnedDevice : resolve(port);
+    });
 
     if (auto *open = m_ctx.element<QAbstractButton>("OpenButton"))
         connect(open, &QAbstractButton::clicked, this,
@@ -57,7 +72,18 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
         connect(item, &QAction::triggered, this, guarded(this, &PortControl::OpenButtonClick));
     if (auto *item = m_ctx.form->findChild<QAction *>("MenuFileDisconnect"))
         connect(item, &QAction::triggered, this, &PortControl::CloseButtonClick);
+
+    m_autoReconnect = m_ctx.form->findChild<QAction *>("MenuFileAutoReconnect");
+    if (!m_autoReconnect)
+        m_autoReconnect = new QAction(this);
+    m_autoReconnect->setCheckable(true);
+    m_autoReconnect->setChecked(
+        ProfileFile(m_settingsPath).readInt(kOwnSection, kAutoReconnectKey, 1) != 0);
+    connect(m_autoReconnect, &QAction::triggered, this,
+            [this](bool on) { runGuarded([&] { setAutoReconnect(on); }); });
 }
+
+PortControl::~PortControl() = default;
 
 QString PortControl::portItemName(int port)
 {
@@ -75,6 +101,7 @@ void PortControl::applySavedPort(int port)
 
 void PortControl::COM011Click(QAction *sender)
 {
+    stopWaiting();
     if (sender)
         sender->setChecked(true);
     m_selectedPort = sender ? sender->objectName().mid(3, 2).toInt() : m_selectedPort;
@@ -93,23 +120,35 @@ void PortControl::ShowSelectedPort()
 
 void PortControl::OpenButtonClick()
 {
-    m_comm.setPortNo(m_selectedPort);
-    m_lines.resetForConnect();
+    stopWaiting();
     try {
-        m_comm.Open();
+        connectPort();
     } catch (const ECommError &) {
-        // The error box shows the component's message; the status bar says what to fix.
+        // The error box shows the component's message and why; the status bar says why too.
         if (m_ctx.statusBar)
-            m_ctx.statusBar->showMessage(openFailureHint());
+            m_ctx.statusBar->showMessage(m_comm.lastOpenFailure().text());
         throw;
     }
-    m_openDevice = m_comm.deviceName();
-    switchControls(true);
     if (m_ctx.statusBar)
         m_ctx.statusBar->clearMessage();
 }
 
+void PortControl::connectPort()
+{
+    m_comm.setPortNo(m_selectedPort);
+    m_lines.resetForConnect();
+    m_comm.Open();
+    m_openDevice = m_comm.deviceName();
+    switchControls(true);
+}
+
 void PortControl::CloseButtonClick()
+{
+    stopWaiting();
+    disconnectPort();
+}
+
+void PortControl::disconnectPort()
 {
     m_comm.Close();
     m_lines.hideIndicator();
@@ -122,12 +161,64 @@ void PortControl::deviceLost()
 {
     const QString device = m_openDevice;
     CloseButtonClick();
+    const bool wait = autoReconnect() && !m_comm.lastDeviceAddress().isEmpty();
     if (m_ctx.statusBar)
         m_ctx.statusBar->showMessage(
-            QStringLiteral(
-                "COM%1 (%2) との接続が失われました。デバイスを確かめて、もう一度接続してください")
-                .arg(m_selectedPort)
-                .arg(device));
+            wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
+                                  "再接続します")
+                       .arg(m_selectedPort)
+                       .arg(device)
+                 : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
+                                  "一度接続してください")
+                       .arg(m_selectedPort)
+                       .arg(device));
+    if (!wait)
+        return;
+    m_returnWatch =
+        DeviceReturnWatch::create(m_comm.lastDeviceAddress(), m_comm.lastDeviceIdentity(), this);
+    connect(m_returnWatch, &DeviceReturnWatch::mayBeBack, this, &PortControl::tryReconnect);
+}
+
+void PortControl::tryReconnect()
+{
+    if (!m_returnWatch || m_comm.isOpen())
+        return;
+    m_pinnedDevice = m_returnWatch->address();
+    try {
+        connectPort();
+    } catch (const ECommError &) {
+        // Still settling (permissions, a link ahead of its node) or taken by another program
+        // meanwhile: the watch tries again a little later, then waits for the next change.
+        m_pinnedDevice.clear();
+        m_returnWatch->retryLater();
+        return;
+    }
+    m_pinnedDevice.clear();
+    stopWaiting();
+    if (m_ctx.statusBar)
+        m_ctx.statusBar->showMessage(
+            QStringLiteral("COM%1 (%2) に再接続しました").arg(m_selectedPort).arg(m_openDevice));
+}
+
+void PortControl::stopWaiting()
+{
+    delete m_returnWatch;
+    m_returnWatch = nullptr;
+}
+
+bool PortControl::autoReconnect() const
+{
+    return m_autoReconnect->isChecked();
+}
+
+void PortControl::setAutoReconnect(bool on)
+{
+    m_autoReconnect->setChecked(on);
+    if (!on)
+        stopWaiting();
+    if (!ProfileFile(m_settingsPath)
+             .writeString(kOwnSection, kAutoReconnectKey, QString::number(on ? 1 : 0)))
+        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
 }
 
 void PortControl::switchControls(bool connected)
@@ -147,42 +238,22 @@ void PortControl::switchControls(bool connected)
     setActionEnabled(m_ctx, "P1", !connected);
 }
 
-QString PortControl::openFailureHint() const
-{
-    const OpenFailure &failure = m_comm.lastOpenFailure();
-    const QString port = QStringLiteral("COM%1").arg(m_selectedPort);
-    switch (failure.reason) {
-    case OpenFailure::Reason::NoDeviceForPort:
-        return QStringLiteral("%1 にはデバイスがありません (設定ファイルの [PORTS] で %1= に "
-                              "デバイスを指定できます)")
-            .arg(port);
-    case OpenFailure::Reason::NoSuchDevice:
-        return QStringLiteral("%1: %2 がありません").arg(port, failure.device);
-    case OpenFailure::Reason::PermissionDenied:
-        return QStringLiteral("%1: %2 を開く権限がありません (dialout グループに参加してください)")
-            .arg(port, failure.device);
-    case OpenFailure::Reason::Busy:
-        return QStringLiteral("%1: %2 は他のプログラムが使用中です").arg(port, failure.device);
-    case OpenFailure::Reason::NotSerial:
-        return QStringLiteral("%1: %2 はシリアルポートではありません").arg(port, failure.device);
-    case OpenFailure::Reason::Other:
-    case OpenFailure::Reason::None:
-        break;
-    }
-    if (failure.device.isEmpty())
-        return port;
-    return QStringLiteral("%1: %2 (%3)")
-        .arg(port, failure.device, QString::fromLocal8Bit(strerror(failure.error)));
-}
-
 void PortControl::updatePortTips()
 {
     const QMap<int, QString> map =
-        PortResolver::portMap(m_settingsPath, PortResolver::findSerialDevices());
+        PortResolver::portMap(m_settingsPath, PortResolver::findSerialDevices(), m_overrides);
     for (QAction *item : m_portItems.actions()) {
+        if (!item->property(kCaptionProperty).isValid())
+            item->setProperty(kCaptionProperty, item->text());
+        const QString caption = item->property(kCaptionProperty).toString();
         const int port = item->objectName().mid(3, 2).toInt();
-        item->setStatusTip(map.contains(port)
-                               ? map.value(port)
-                               : QStringLiteral("COM%1 にはデバイスがありません").arg(port));
+        if (map.contains(port)) {
+            item->setText(caption + QLatin1Char('\t') +
+                          SerialPortInfo(map.value(port)).description());
+            item->setStatusTip(map.value(port));
+        } else {
+            item->setText(caption + QStringLiteral("\t(デバイスなし)"));
+            item->setStatusTip(QStringLiteral("COM%1 にはデバイスがありません").arg(port));
+        }
     }
 }

@@ -52,8 +52,8 @@ TForm1::TForm1(const Options &options, QWidget *parent)
     m_ctx.link.setPort(m_commX1);
 
     buildClient();
-    m_portControl =
-        new PortControl(m_ctx, *m_commX1, *m_keyPad, *m_lines, *m_portGroup, m_settingsPath, this);
+    m_portControl = new PortControl(m_ctx, *m_commX1, *m_keyPad, *m_lines, *m_portGroup,
+                                    m_settingsPath, m_options.ports, this);
     if (auto *portMenu = findChild<QMenu *>("P1"))
         connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
     m_about = new TAboutDlg(this);

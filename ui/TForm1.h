@@ -3,6 +3,7 @@
 #include "ui/FormContext.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QStringList>
 #include <memory>
 
@@ -35,6 +36,9 @@ public:
         QString settingsPath;         // the settings (.ini) file, read at start, written first
         QString fallbackSettingsPath; // written when settingsPath cannot be; empty: none
         QStringList arguments;        // command-line arguments after the program name
+        // Port number -> device for this run only, before the settings file's [PORTS]; never
+        // written anywhere.
+        QMap<int, QString> ports;
     };
 
     explicit TForm1(const Options &options, QWidget *parent = nullptr);

@@ -79,6 +79,8 @@ void TForm1::buildMenus()
     addSeparator(file, "N5");
     addItem(file, "MenuFileConnect", QStringLiteral("接続(&C)"));
     addItem(file, "MenuFileDisconnect", QStringLiteral("切断(&D)"))->setEnabled(false);
+    // Ours: connect again by itself when the device of a lost connection comes back.
+    addItem(file, "MenuFileAutoReconnect", QStringLiteral("自動再接続(&R)"))->setCheckable(true);
     addSeparator(file, "N2");
     connect(addItem(file, "Exit1", QStringLiteral("終了(&X)")), &QAction::triggered, this,
             guarded(this, &TForm1::Exit1Click));

@@ -16,7 +16,7 @@ template <class F> void runGuarded(F &&handler) noexcept
     try {
         std::forward<F>(handler)();
     } catch (const Exception &e) {
-        GuardedApplication::showError(e.message());
+        GuardedApplication::showError(e.message(), e.detail());
     } catch (const std::exception &e) {
         GuardedApplication::showError(QString::fromLocal8Bit(e.what()));
     }

@@ -13,16 +13,16 @@ bool GuardedApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const Exception &e) {
-        showError(e.message());
+        showError(e.message(), e.detail());
     } catch (const std::exception &e) {
         showError(QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
 
-void GuardedApplication::showError(const QString &message)
+void GuardedApplication::showError(const QString &message, const QString &detail)
 {
-    const QString text = errorBoxText(message);
+    const QString text = errorBoxText(message, detail);
     if (errorBoxHook) {
         errorBoxHook(text);
         return;

@@ -14,7 +14,8 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
-    // Shows the error box for a message. Replaceable so tests see the text without a modal box.
-    static void showError(const QString &message);
+    // Shows the error box for a message (and its detail, below it). Replaceable so tests see
+    // the text without a modal box.
+    static void showError(const QString &message, const QString &detail = QString());
     static std::function<void(const QString &text)> errorBoxHook;
 };

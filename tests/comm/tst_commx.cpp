@@ -28,7 +28,7 @@ private slots:
         QVERIFY(comm.isOpen());
         QVERIFY(comm.Handle() != 0xFFFFFFFFu);
         QCOMPARE(comm.deviceName(), m_pty->slavePath());
-        QCOMPARE(comm.lastOpenFailure().reason, OpenFailure::Reason::None);
+        QCOMPARE(comm.lastOpenFailure().reason, CommFailure::Reason::None);
 
         QCOMPARE(openError(comm), kAlreadyOpen);
         QVERIFY(comm.isOpen());
@@ -50,19 +50,19 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("reason");
         QTest::newRow("no device behind the port number")
-            << "nodevice" << kCannotOpen << int(OpenFailure::Reason::NoDeviceForPort);
+            << "nodevice" << kCannotOpen << int(CommFailure::Reason::NoDeviceForPort);
         QTest::newRow("named device does not exist")
-            << "missing" << kCannotOpen << int(OpenFailure::Reason::NoSuchDevice);
+            << "missing" << kCannotOpen << int(CommFailure::Reason::NoSuchDevice);
         QTest::newRow("port held by another program")
-            << "held" << kCannotOpen << int(OpenFailure::Reason::Busy);
+            << "held" << kCannotOpen << int(CommFailure::Reason::Busy);
         QTest::newRow("port held by another component")
-            << "twice" << kCannotOpen << int(OpenFailure::Reason::Busy);
+            << "twice" << kCannotOpen << int(CommFailure::Reason::Busy);
         QTest::newRow("bit rate below 10")
             << "slow" << QStringLiteral("送信用スレッドを生成できませんでした")
-            << int(OpenFailure::Reason::Other);
+            << int(CommFailure::Reason::Other);
         QTest::newRow("character size with no meaning")
             << "charsize" << QStringLiteral("通信ビット数の設定でエラーが発生しました")
-            << int(OpenFailure::Reason::Other);
+            << int(CommFailure::Reason::Other);
     }
 
     void openFailures()

@@ -1,0 +1,98 @@
+#include "comm/CommFailure.h"
+
+#include <QStringList>
+#include <cerrno>
+#include <cstring>
+
+namespace
+{
+
+QString systemText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+QString holderText(const CommFailure::Holder &h)
+{
+    QStringList parts;
+    if (h.kind == CommFailure::Holder::Kind::Exclusive)
+        parts << QStringLiteral("排他モード");
+    if (!h.command.isEmpty())
+        parts << h.command;
+    if (h.pid > 0)
+        parts << QStringLiteral("PID %1").arg(h.pid);
+    if (!h.lockFile.isEmpty())
+        parts << QStringLiteral("ロックファイル %1").arg(h.lockFile);
+    return parts.isEmpty() ? QString()
+                           : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral("、")));
+}
+
+} // namespace
+
+CommFailure::Reason CommFailure::reasonFor(int err)
+{
+    switch (err) {
+    case 0:
+        return Reason::None;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return Reason::NoSuchDevice;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Reason::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return Reason::Busy;
+    case EIO:
+    case EPIPE:
+    case ESHUTDOWN:
+        return Reason::Gone;
+    case ENOTTY:
+        return Reason::NotSerial;
+    default:
+        return Reason::Other;
+    }
+}
+
+QString CommFailure::text() const
+{
+    const QString portName = port > 0 ? QStringLiteral("COM%1").arg(port) : device;
+    const QString prefix =
+        port > 0 && !device.isEmpty() ? portName + QStringLiteral(": ") : QString();
+    switch (reason) {
+    case Reason::None:
+        return QString();
+    case Reason::NoDeviceForPort:
+        return QStringLiteral("%1 にはデバイスがありません (設定ファイルの [PORTS] で %1= に "
+                              "デバイスを指定できます)")
+            .arg(portName);
+    case Reason::NoSuchDevice:
+        return prefix + QStringLiteral("%1 がありません").arg(device);
+    case Reason::PermissionDenied:
+        return prefix +
+               QStringLiteral("%1 を開く権限がありません (dialout グループに参加してください)")
+                   .arg(device);
+    case Reason::Busy:
+        return prefix + QStringLiteral("%1 は他のプログラムが使用中です").arg(device) +
+               holderText(holder);
+    case Reason::NotSerial:
+        return prefix + QStringLiteral("%1 はシリアルポートではありません").arg(device);
+    case Reason::Gone:
+        return prefix + QStringLiteral("%1 が応答しません (%2)").arg(device, systemText(error));
+    case Reason::Other:
+        break;
+    }
+    if (!setting.isEmpty() && dropped)
+        return prefix +
+               QStringLiteral("%1 のドライバーは%2を受け付けませんでした").arg(device, setting);
+    if (!setting.isEmpty() && error != 0)
+        return prefix + QStringLiteral("%1 で%2を設定できませんでした (%3)")
+                            .arg(device, setting, systemText(error));
+    if (!setting.isEmpty())
+        return prefix + QStringLiteral("%1 で%2を設定できませんでした").arg(device, setting);
+    if (error != 0)
+        return prefix + QStringLiteral("%1 (%2)").arg(device, systemText(error));
+    return prefix + device;
+}
