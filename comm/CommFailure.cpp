@@ -84,14 +84,18 @@ QString CommFailure::text() const
     case Reason::Other:
         break;
     }
+    // A setting that ends in a number or a unit stands apart from the particle after it.
+    const QString what = !setting.isEmpty() && setting.back().unicode() < 0x80
+                             ? setting + QLatin1Char(' ')
+                             : setting;
     if (!setting.isEmpty() && dropped)
         return prefix +
-               QStringLiteral("%1 のドライバーは%2を受け付けませんでした").arg(device, setting);
+               QStringLiteral("%1 のドライバーは%2を受け付けませんでした").arg(device, what);
     if (!setting.isEmpty() && error != 0)
         return prefix + QStringLiteral("%1 で%2を設定できませんでした (%3)")
-                            .arg(device, setting, systemText(error));
+                            .arg(device, what, systemText(error));
     if (!setting.isEmpty())
-        return prefix + QStringLiteral("%1 で%2を設定できませんでした").arg(device, setting);
+        return prefix + QStringLiteral("%1 で%2を設定できませんでした").arg(device, what);
     if (error != 0)
         return prefix + QStringLiteral("%1 (%2)").arg(device, systemText(error));
     return prefix + device;

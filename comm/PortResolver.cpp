@@ -47,7 +47,9 @@ QStringList consoles(const QString &sysTtyDir)
     QFile active(sysTtyDir + QStringLiteral("/console/active"));
     if (!active.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromLatin1(active.readAll()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return QString::fromLatin1(active.readAll())
+        .simplified()
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 // The device number sysfs gives for a tty ("4:65"), 0 when unknown.

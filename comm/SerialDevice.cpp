@@ -42,15 +42,15 @@ QString lineSettingText(LineField field, const LineSettings &s)
     case LineField::BitRate:
         return QStringLiteral("通信速度 %1 bit/s").arg(s.bitRate);
     case LineField::CharSize:
-        return QStringLiteral("%1 データビット").arg(s.charSize & 0xFF);
+        return QStringLiteral("データビット数 %1").arg(s.charSize & 0xFF);
     case LineField::Parity:
         return s.parity == cpbOdd    ? QStringLiteral("奇数パリティ")
                : s.parity == cpbEven ? QStringLiteral("偶数パリティ")
                                      : QStringLiteral("パリティなし");
     case LineField::StopBits:
-        return s.stopBits == csb1p5 ? QStringLiteral("1.5 ストップビット")
-               : s.stopBits == csb2 ? QStringLiteral("2 ストップビット")
-                                    : QStringLiteral("1 ストップビット");
+        return s.stopBits == csb1p5 ? QStringLiteral("ストップビット数 1.5")
+               : s.stopBits == csb2 ? QStringLiteral("ストップビット数 2")
+                                    : QStringLiteral("ストップビット数 1");
     case LineField::FlowCtrl:
         return s.flowCtrl == cfcRtsCts    ? QStringLiteral("RTS/CTS フロー制御")
                : s.flowCtrl == cfcXonXoff ? QStringLiteral("XON/XOFF フロー制御")

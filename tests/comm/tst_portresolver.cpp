@@ -69,6 +69,102 @@ private slots:
             QCOMPARE(PortResolver::deviceFor(port, iniPath, found), expected.value(port));
     }
 
+    void overridesComeBeforeEntries()
+    {
+        QTemporaryDir dir;
+        const QString iniPath = dir.filePath("qxwatch.ini");
+        touch(iniPath, "[PORTS]\r\nCOM1=/dev/ttyS0\r\nCOM2=/dev/ttyS1\r\n");
+        // The run's override takes COM1 and its device is not numbered again.
+        const PortMap map =
+            PortResolver::portMap(iniPath, {"/dev/ttyUSB0", "/dev/ttyUSB1"}, {{1, "/dev/ttyUSB1"}});
+        QCOMPARE(map, (PortMap{{1, "/dev/ttyUSB1"}, {2, "/dev/ttyS1"}, {3, "/dev/ttyUSB0"}}));
+        auto resolve =
+            PortResolver::resolverFor(iniPath, [] { return QStringList(); }, {{5, "/tmp/x"}});
+        QCOMPARE(resolve(5), QString("/tmp/x"));
+        QCOMPARE(resolve(1), QString("/dev/ttyS0"));
+    }
+
+    void parsesPortOverrides_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("a port and its device") << "COM3=/dev/ttyUSB0" << 3 << "/dev/ttyUSB0";
+        QTest::newRow("two digits, any case") << "com16=/tmp/a=b" << 16 << "/tmp/a=b";
+        QTest::newRow("port 0 is no port") << "COM0=/dev/ttyS0" << 0 << "";
+        QTest::newRow("port 17 is no port") << "COM17=/dev/ttyS0" << 0 << "";
+        QTest::newRow("no device") << "COM1=" << 0 << "";
+        QTest::newRow("no port") << "/dev/ttyUSB0" << 0 << "";
+    }
+    void parsesPortOverrides()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, port);
+        QFETCH(QString, device);
+        const auto parsed = PortResolver::parseOverride(text);
+        QCOMPARE(parsed.first, port);
+        QCOMPARE(parsed.second, device);
+    }
+
+    void leavesOutTheConsoleAndGettyLines_data()
+    {
+        QTest::addColumn<QByteArray>("console");
+        QTest::addColumn<QByteArrayList>("processes"); // "comm tty_nr" each
+        QTest::addColumn<QStringList>("expected");
+        const QStringList all{"ttyS0", "ttyS1", "ttyUSB0", "ttyACM0"};
+        QTest::newRow("nothing on any line") << QByteArray() << QByteArrayList() << all;
+        QTest::newRow("the kernel's console on a UART")
+            << QByteArray("tty0 ttyS0\n") << QByteArrayList()
+            << QStringList{"ttyS1", "ttyUSB0", "ttyACM0"};
+        QTest::newRow("the kernel's console on a USB adapter")
+            << QByteArray("ttyUSB0\n") << QByteArrayList()
+            << QStringList{"ttyS0", "ttyS1", "ttyACM0"};
+        // tty_nr: major in bits 8..15, minor in bits 0..7.
+        QTest::newRow("a getty waits on a UART and a shell runs on an adapter")
+            << QByteArray()
+            << QByteArrayList{"agetty " + QByteArray::number(4 << 8 | 65),
+                              "bash " + QByteArray::number(188 << 8 | 0)}
+            << QStringList{"ttyS0", "ttyUSB0", "ttyACM0"};
+    }
+    void leavesOutTheConsoleAndGettyLines()
+    {
+        QFETCH(QByteArray, console);
+        QFETCH(QByteArrayList, processes);
+        QFETCH(QStringList, expected);
+        QTemporaryDir root;
+        const QString dev = root.filePath("dev"), sys = root.filePath("sys"),
+                      proc = root.filePath("proc");
+        const QList<std::pair<QString, QByteArray>> ttys = {
+            {"ttyS0", "4:64"}, {"ttyS1", "4:65"}, {"ttyUSB0", "188:0"}, {"ttyACM0", "166:0"}};
+        QVERIFY(QDir().mkpath(dev));
+        for (const auto &[name, number] : ttys) {
+            touch(dev + "/" + name);
+            QVERIFY(QDir(sys).mkpath(name + "/device"));
+            touch(sys + "/" + name + "/dev", number + "\n");
+            if (name.startsWith("ttyS"))
+                touch(sys + "/" + name + "/type", "4\n");
+        }
+        if (!console.isEmpty()) {
+            QVERIFY(QDir(sys).mkpath("console"));
+            touch(sys + "/console/active", console);
+        }
+        int pid = 100;
+        for (const QByteArray &p : processes) {
+            const QList<QByteArray> f = p.split(' ');
+            const QString dir = proc + "/" + QString::number(++pid);
+            QVERIFY(QDir().mkpath(dir));
+            touch(dir + "/comm", f.at(0) + "\n");
+            // The command may hold blanks and brackets; the fields count from the last ')'.
+            touch(dir + "/stat", QByteArray::number(pid) + " (" + f.at(0) + " (x)) S 1 " +
+                                     QByteArray::number(pid) + " " + QByteArray::number(pid) + " " +
+                                     f.at(1) + " 0 0\n");
+        }
+        QStringList want;
+        for (const QString &n : expected)
+            want << dev + "/" + n;
+        QCOMPARE(PortResolver::findSerialDevices(dev, sys, proc), want);
+    }
+
     void resolverWorksTheMappingOutAtEveryCall()
     {
         QTemporaryDir dir;
