@@ -202,7 +202,11 @@ void PortControl::tryReconnect()
 
 void PortControl::stopWaiting()
 {
-    delete m_returnWatch;
+    if (!m_returnWatch)
+        return;
+    // The watch may be the one telling us right now (its notice led to the reconnect).
+    m_returnWatch->disconnect(this);
+    m_returnWatch->deleteLater();
     m_returnWatch = nullptr;
 }
 

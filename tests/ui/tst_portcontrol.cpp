@@ -1,4 +1,6 @@
 #include "comm/CommX.h"
+#include "platform/GuardedApplication.h"
+#include "platform/ProfileFile.h"
 #include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
@@ -6,7 +8,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -39,6 +43,30 @@ QString switches(TForm1 &form)
 QString io(TForm1 &form, int n)
 {
     return form.findChild<QLabel *>(QStringLiteral("IO%1").arg(n))->text();
+}
+
+// What the far end of a pty received within a few seconds, up to count bytes.
+QByteArray received(const PtyPair &pty, qsizetype count)
+{
+    QByteArray got;
+    [[maybe_unused]] const bool all = QTest::qWaitFor(
+        [&] {
+            char buf[64];
+            const ssize_t n = ::read(pty.master(), buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+            return got.size() >= count;
+        },
+        5000);
+    return got;
+}
+
+// Points a link at a new target in one step, as udev does with its by-id links.
+bool repoint(const QString &link, const QString &target)
+{
+    const QString temp = link + ".new";
+    return QFile::link(target, temp) &&
+           ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(link).constData()) == 0;
 }
 
 } // namespace
@@ -169,6 +197,115 @@ private slots:
         QStatusTipEvent hide{QString()};
         QCoreApplication::sendEvent(&form, &hide);
         QCOMPARE(form.context().statusBar->currentMessage(), before);
+    }
+
+    void portItemsShowWhatStandsBehindThem()
+    {
+        TForm1 form(options(
+            QStringLiteral("COM2=%1\r\nCOM10=%1\r\n").arg(m_pty.slavePath()).toLocal8Bit()));
+        // Twice: what an item shows is worked out afresh, not added to.
+        form.portControl().updatePortTips();
+        form.portControl().updatePortTips();
+        for (int n = 1; n <= 16; ++n) {
+            QAction *item = form.findChild<QAction *>(PortControl::portItemName(n));
+            const QString designed = n < 10    ? QStringLiteral("COM&%1").arg(n)
+                                     : n == 10 ? QStringLiteral("COM1&0")
+                                               : QStringLiteral("COM%1").arg(n);
+            const QStringList parts = item->text().split('\t');
+            QCOMPARE(parts.size(), 2);
+            QCOMPARE(parts.at(0), designed);
+            if (n == 2 || n == 10)
+                QCOMPARE(parts.at(1), m_pty.slavePath());
+            else if (form.findChild<QAction *>(PortControl::portItemName(n))
+                         ->statusTip()
+                         .contains(QStringLiteral("デバイスがありません")))
+                QCOMPARE(parts.at(1), QStringLiteral("(デバイスなし)"));
+        }
+    }
+
+    void errorBoxGivesTheMessageThenWhy()
+    {
+        TForm1 form(options("COM3=/dev/qx-no-such-device\r\n"));
+        QStringList shown;
+        GuardedApplication::errorBoxHook = [&](const QString &text) { shown << text; };
+        form.findChild<QAction *>("COM031")->trigger();
+        form.findChild<QAction *>("MenuFileConnect")->trigger();
+        GuardedApplication::errorBoxHook = nullptr;
+        QCOMPARE(shown.size(), 1);
+        const QStringList lines = shown.first().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(0), QStringLiteral("ポートをオープンできませんでした."));
+        QCOMPARE(lines.at(1), QStringLiteral("COM3: /dev/qx-no-such-device がありません"));
+        QCOMPARE(form.context().statusBar->currentMessage(), lines.at(1));
+    }
+
+    void reconnectsWhenTheLostDeviceReturns_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("reconnects");
+        QTest::newRow("by itself") << "on" << true;
+        QTest::newRow("not when turned off") << "off" << false;
+        QTest::newRow("not after a manual disconnect") << "disconnected" << false;
+    }
+    void reconnectsWhenTheLostDeviceReturns()
+    {
+        QFETCH(QString, situation);
+        QFETCH(bool, reconnects);
+        QTemporaryDir byId;
+        std::optional<PtyPair> unit;
+        unit.emplace();
+        const QString link = byId.filePath("usb-QX_unit-if00");
+        QVERIFY(QFile::link(unit->slavePath(), link));
+        TForm1 form(options(QStringLiteral("COM1=%1\r\n").arg(link).toLocal8Bit()));
+        QVERIFY(form.portControl().autoReconnect()); // on unless turned off
+        if (situation == "off")
+            form.findChild<QAction *>("MenuFileAutoReconnect")->trigger();
+        form.findChild<QAction *>("COM011")->trigger();
+        form.portControl().OpenButtonClick();
+        const QString connected = switches(form);
+
+        unit.reset(); // the adapter is pulled
+        QTRY_VERIFY(!form.CommX1().isOpen());
+        QVERIFY(form.context().statusBar->currentMessage().contains(
+            QStringLiteral("接続が失われました")));
+        QCOMPARE(form.portControl().waitingForReturn(), situation != "off");
+        if (situation == "disconnected") {
+            form.portControl().CloseButtonClick();
+            QVERIFY(!form.portControl().waitingForReturn());
+        }
+
+        unit.emplace(); // and put back: a new pty under the same name
+        QVERIFY(repoint(link, unit->slavePath()));
+        if (!reconnects) {
+            QVERIFY(!QTest::qWaitFor([&] { return form.CommX1().isOpen(); }, 1500));
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(form.CommX1().isOpen(), 5000);
+        QCOMPARE(form.CommX1().deviceName(), link);
+        QVERIFY2(form.context().statusBar->currentMessage().contains(
+                     QStringLiteral("COM1 (%1) に再接続しました").arg(link)),
+                 qPrintable(form.context().statusBar->currentMessage()));
+        QCOMPARE(switches(form), connected);
+        QVERIFY(!form.portControl().waitingForReturn());
+        form.context().SendKey("01");
+        QCOMPARE(received(*unit, 5), QByteArray("*012b"));
+    }
+
+    void theReconnectChoiceIsRemembered()
+    {
+        const TForm1::Options o = options("");
+        {
+            TForm1 form(o);
+            QAction *item = form.findChild<QAction *>("MenuFileAutoReconnect");
+            QVERIFY(item->isCheckable());
+            QVERIFY(item->isChecked());
+            item->trigger();
+            QVERIFY(!form.portControl().autoReconnect());
+        }
+        QCOMPARE(ProfileFile(o.settingsPath).readString("QXWATCH", "AutoReconnect", "?"),
+                 QString("0"));
+        TForm1 again(o);
+        QVERIFY(!again.findChild<QAction *>("MenuFileAutoReconnect")->isChecked());
     }
 
     void closingTheWindowWhileConnectedIsPrompt()

@@ -1,0 +1,116 @@
+#include "platform/ProfileFile.h"
+#include "tests/support/PtyPair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+// The real qxwatch program, run offscreen from a folder of its own (its settings file lives
+// beside it): the command line's port options, and an end by signal that leaves no trace.
+class tst_Program : public QObject
+{
+    Q_OBJECT
+
+    // Whether process pid has device open (a descriptor of it in /proc/<pid>/fd).
+    static bool holdsDevice(qint64 pid, const QString &device)
+    {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+            if (fd.symLinkTarget() == device)
+                return true;
+        }
+        return false;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_program;
+
+    void start(QProcess &p, const QStringList &args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(m_program, args);
+        QVERIFY(p.waitForStarted(5000));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_program = m_dir.filePath("qxwatch");
+        QVERIFY(QFile::copy(QStringLiteral(QXWATCH_PATH), m_program));
+    }
+    void init() { QFile::remove(m_dir.filePath("qxwatch.ini")); }
+
+    void endsLikeClosingTheWindowOnASignal_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void endsLikeClosingTheWindowOnASignal()
+    {
+        QFETCH(int, signalNumber);
+        const QString lockFolder = QFileInfo("/run/lock").isDir() ? "/run/lock" : "/var/lock";
+        if (!QFileInfo(lockFolder).isWritable())
+            QSKIP("this user cannot make lock files in the system's lock folder");
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        const QString lock =
+            lockFolder + "/LCK.." + pty.slavePath().mid(5).replace(QLatin1Char('/'), '_');
+
+        QProcess qxwatch;
+        start(qxwatch, {"--port", "COM1=" + pty.slavePath(), "--connect"});
+        // The lock file is made first, then the pty opened; /proc shows that without our own
+        // open of the pty, which would make us a second user and keep the program out.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(holdsDevice(qxwatch.processId(), pty.slavePath()), 10000);
+
+        ::kill(pid_t(qxwatch.processId()), signalNumber);
+        QVERIFY(qxwatch.waitForFinished(10000));
+        QCOMPARE(qxwatch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(qxwatch.exitCode(), 0);
+        QVERIFY(!QFile::exists(lock));
+        // Exclusive mode was given back: the pty opens and is not exclusive.
+        const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        int exclusive = -1;
+        QCOMPARE(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 0);
+        ::close(fd);
+        // The settings were written, and the run's port was not.
+        const ProfileFile ini(m_dir.filePath("qxwatch.ini"));
+        QCOMPARE(ini.readString("COM", "Port", "?"), QString("1"));
+        QCOMPARE(ini.readString("PORTS", "COM1", "none"), QString("none"));
+    }
+
+    void refusesAPortOptionItCannotUse_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("a port beyond COM16") << QStringList{"--port", "COM17=/dev/ttyUSB0"};
+        QTest::newRow("no device") << QStringList{"--port=COM1="};
+        QTest::newRow("nothing after the option") << QStringList{"--port"};
+    }
+    void refusesAPortOptionItCannotUse()
+    {
+        QFETCH(QStringList, args);
+        QProcess qxwatch;
+        start(qxwatch, args);
+        QVERIFY(qxwatch.waitForFinished(10000));
+        QCOMPARE(qxwatch.exitCode(), 2);
+        QVERIFY(qxwatch.readAllStandardError().contains("--port wants COMn=DEVICE"));
+        QVERIFY(!QFile::exists(m_dir.filePath("qxwatch.ini")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Program)
+#include "tst_program.moc"
