@@ -19,10 +19,11 @@ QString attribute(const QDir &dir, const char *name)
 
 SerialPortInfo::SerialPortInfo(const QString &path, const Roots &roots) : m_path(path)
 {
+    m_pathIsById = isByIdPath(path, roots);
     m_node = QFileInfo(path).canonicalFilePath();
     if (m_node.isEmpty())
         return;
-    m_byId = isByIdPath(path, roots) ? path : byIdPathFor(m_node, roots);
+    m_byId = m_pathIsById ? path : byIdPathFor(m_node, roots);
 
     // /sys/class/tty/<name>/device leads into the device tree; a USB adapter's tty sits below
     // its USB device (the one with an idVendor), with an interface or a usb-serial port between.
@@ -47,8 +48,10 @@ SerialPortInfo::SerialPortInfo(const QString &path, const Roots &roots) : m_path
 
 QString SerialPortInfo::description() const
 {
+    // A by-id name says product and serial number in its own words; its folder says nothing.
     if (!exists())
-        return QStringLiteral("%1 (見つかりません)").arg(m_path);
+        return QStringLiteral("%1 (見つかりません)")
+            .arg(m_pathIsById ? QFileInfo(m_path).fileName() : m_path);
     // A name of the user's own (a link in a folder of theirs) is shown with where it leads;
     // a by-id name is long and says no more than product and serial number below.
     QStringList parts{m_path == m_node || m_path == m_byId

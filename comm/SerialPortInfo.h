@@ -48,6 +48,7 @@ public:
 
 private:
     QString m_path;
+    bool m_pathIsById = false;
     QString m_node;
     QString m_byId;
     bool m_usb = false;

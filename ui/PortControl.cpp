@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QStatusBar>
 
@@ -25,6 +26,9 @@ const QString kOwnSection = QStringLiteral("QXWATCH");
 const QString kAutoReconnectKey = QStringLiteral("AutoReconnect");
 // The caption an item has by design; what it shows beside it follows a tab.
 const char kCaptionProperty[] = "qxCaption";
+// What an item shows beside its caption is cut (in the middle) to this width: a menu grows by
+// about twice its widest text.
+constexpr int kDescriptionWidth = 400;
 
 QString portTitle(int port)
 {
@@ -246,14 +250,17 @@ void PortControl::updatePortTips()
 {
     const QMap<int, QString> map =
         PortResolver::portMap(m_settingsPath, PortResolver::findSerialDevices(), m_overrides);
+    const auto *menu = m_ctx.form->findChild<QMenu *>("P1");
+    const QFontMetrics metrics(menu ? menu->font() : m_ctx.form->font());
     for (QAction *item : m_portItems.actions()) {
         if (!item->property(kCaptionProperty).isValid())
             item->setProperty(kCaptionProperty, item->text());
         const QString caption = item->property(kCaptionProperty).toString();
         const int port = item->objectName().mid(3, 2).toInt();
         if (map.contains(port)) {
-            item->setText(caption + QLatin1Char('\t') +
-                          SerialPortInfo(map.value(port)).description());
+            const QString description = metrics.elidedText(
+                SerialPortInfo(map.value(port)).description(), Qt::ElideMiddle, kDescriptionWidth);
+            item->setText(caption + QLatin1Char('\t') + description);
             item->setStatusTip(map.value(port));
         } else {
             item->setText(caption + QStringLiteral("\t(デバイスなし)"));

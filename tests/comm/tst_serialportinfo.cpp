@@ -87,6 +87,11 @@ private slots:
                                                    << ""
                                                    << ""
                                                    << "/dev/ttyUSB7 (見つかりません)";
+        QTest::newRow("the by-id name of an adapter not plugged in")
+            << "/dev/serial/by-id/usb-Prolific_PL2303-if00-port0"
+            << ""
+            << ""
+            << "usb-Prolific_PL2303-if00-port0 (見つかりません)";
     }
     void describesWhatStandsBehindAPath()
     {
