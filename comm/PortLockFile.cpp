@@ -80,9 +80,11 @@ qint64 PortLockFile::readPid(const QString &lockPath)
     QFile file(lockPath);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray content = file.read(64);
+    const QByteArray content = file.read(256);
+    // The pid is the first line: "%10d\n" for the uucp suite and minicom, "pid\nname\nhost\n" for
+    // QLockFile (QSerialPort).
     bool ok = false;
-    const qint64 pid = content.trimmed().toLongLong(&ok);
+    const qint64 pid = content.left(content.indexOf('\n')).trimmed().toLongLong(&ok);
     if (ok)
         return pid > 0 ? pid : 0;
     if (content.size() == 4) {

@@ -30,8 +30,9 @@ public:
     // The lock file name of a device node: its path below /dev with '/' as '_'
     // (/dev/ttyUSB0 -> LCK..ttyUSB0, /dev/pts/3 -> LCK..pts_3).
     static QString fileNameFor(const QString &deviceNode);
-    // The pid a lock file names, or 0 when it names none (empty, garbled, missing). Both the
-    // ASCII form and the old binary four-byte form are read.
+    // The pid a lock file names, or 0 when it names none (empty, garbled, missing). The ASCII
+    // form (also QLockFile's, with more lines after the pid) and the old binary four-byte form
+    // are read.
     static qint64 readPid(const QString &lockPath);
 
     // Takes the lock for deviceNode (a canonical path) in folder.

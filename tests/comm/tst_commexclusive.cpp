@@ -158,23 +158,30 @@ private slots:
     {
         QTest::addColumn<int>("how");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("lockForm");
         QTest::newRow("another process has the tty open")
-            << int(HolderProcess::Open) << int(Kind::Open);
+            << int(HolderProcess::Open) << int(Kind::Open) << "";
         QTest::newRow("another process holds a flock on it")
-            << int(HolderProcess::Flock) << int(Kind::Flock);
+            << int(HolderProcess::Flock) << int(Kind::Flock) << "";
         QTest::newRow("another process put it in exclusive mode")
-            << int(HolderProcess::Exclusive) << int(Kind::Exclusive);
+            << int(HolderProcess::Exclusive) << int(Kind::Exclusive) << "";
         QTest::newRow("a lock file names a live process")
-            << int(HolderProcess::Nothing) << int(Kind::LockFile);
+            << int(HolderProcess::Nothing) << int(Kind::LockFile) << "uucp";
+        QTest::newRow("a Qt program's lock file names a live process")
+            << int(HolderProcess::Nothing) << int(Kind::LockFile) << "qt";
     }
     void refusesAndNamesEveryKindOfHolder()
     {
         QFETCH(int, how);
         QFETCH(int, kind);
+        QFETCH(QString, lockForm);
         HolderProcess holder(HolderProcess::How(how), m_pty->path);
         QVERIFY(holder.ok());
-        if (how == HolderProcess::Nothing)
-            writeLock(QByteArray::number(holder.pid()).rightJustified(10, ' ') + '\n');
+        const QByteArray pid = QByteArray::number(holder.pid());
+        if (lockForm == "uucp")
+            writeLock(pid.rightJustified(10, ' ') + '\n');
+        else if (lockForm == "qt") // QLockFile's: pid, program name and host, one a line
+            writeLock(pid + "\nqtterm\nhost\n");
 
         TCommX comm;
         useDevice(comm, m_pty->path);
