@@ -77,7 +77,7 @@ int main(int argc, char **argv)
     }
     bench::row("reconnect after the device returns, median", bench::percentile(ms, 0.5), "ms",
                bench::Goal::Below, 1000);
-    bench::row("reconnect after the device returns, worst of 10", bench::percentile(ms, 1.0),
-               "ms", bench::Goal::Below, 1000);
+    bench::row("reconnect after the device returns, worst of 10", bench::percentile(ms, 1.0), "ms",
+               bench::Goal::Below, 1000);
     return 0;
 }
