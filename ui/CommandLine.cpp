@@ -20,9 +20,9 @@ struct Texts {
     QString help = QStringLiteral("Print this help and exit.");
     QString version = QStringLiteral("Print the version and exit.");
     QString port = QStringLiteral(
-        "Use DEVICE as port COMn (1 to 16) for this run only, before the settings file's "
-        "[PORTS]; never saved. May be given more than once.");
-    QString portValue = QStringLiteral("COMn=DEVICE");
+        "Map a port for this run only, as COMn=DEVICE (n from 1 to 16), before the settings "
+        "file's [PORTS]; never saved. May be given more than once.");
+    QString portValue = QStringLiteral("map");
     QString connect = QStringLiteral("Connect to the chosen port at start.");
     QString badPort = QStringLiteral("--port wants COMn=DEVICE with n from 1 to 16 (for example "
                                      "--port COM1=/dev/ttyUSB0), not '%1'");
@@ -46,7 +46,7 @@ struct Texts {
         "leaving out the kernel's console and lines a getty waits on. A port another program\n"
         "uses (a UUCP lock file in /run/lock, a flock, exclusive mode, or simply open) is\n"
         "refused, naming that program. A lost device is connected again when it comes back,\n"
-        "unless 自動再接続 (auto reconnect) in the File menu is off. SIGTERM, SIGHUP and\n"
+        "unless the File menu's auto reconnect item is off. SIGTERM, SIGHUP and\n"
         "SIGINT end the program as closing its window does.\n");
     QString errorHint = QStringLiteral("(see %1 --help; a comment file whose name begins with "
                                        "'-' goes after \"--\": %1 -- %2)");
@@ -128,8 +128,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             const auto [number, device] = PortResolver::parseOverride(value);
             if (number == 0) {
                 result.m_action = Action::UsageError;
-                result.m_text = programName() + QStringLiteral(": ") +
-                                texts.badPort.arg(value) + '\n';
+                result.m_text =
+                    programName() + QStringLiteral(": ") + texts.badPort.arg(value) + '\n';
                 break;
             }
             result.m_ports.insert(number, device);

@@ -50,11 +50,10 @@ void setWidgetEnabled(FormContext &ctx, const char *name, bool on)
 } // namespace
 
 PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLines &lines,
-                         QActionGroup &portItems, QString settingsPath,
+                         QActionGroup &portItems, SettingsFile settings,
                          QMap<int, QString> portOverrides, QObject *parent)
     : QObject(parent), m_ctx(ctx), m_comm(comm), m_keys(keys), m_lines(lines),
-      m_portItems(portItems), m_settingsPath(std::move(settingsPath)),
-      m_overrides(std::move(portOverrides))
+      m_portItems(portItems), m_settings(std::move(settings)), m_overrides(std::move(portOverrides))
 {
     for (QAction *item : m_portItems.actions())
         connect(item, &QAction::triggered, this, [this, item] { COM011Click(item); });
@@ -62,7 +61,7 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
     connect(&m_comm, &TCustomCommX::OnError, this, &PortControl::CommXError);
     connect(&m_comm, &TCustomCommX::OnDeviceLost, this, &PortControl::deviceLost);
     // A reconnect opens the very device that went away, whatever the number resolves to now.
-    m_comm.setPortResolver([this, resolve = PortResolver::resolverFor(m_settingsPath, {},
+    m_comm.setPortResolver([this, resolve = PortResolver::resolverFor(m_settings.path(), {},
                                                                       m_overrides)](int port) {
         return !m_pinnedDevice.isEmpty() && port == m_selectedPort ? m_pinnedDevice : resolve(port);
     });
@@ -82,7 +81,7 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
         m_autoReconnect = new QAction(this);
     m_autoReconnect->setCheckable(true);
     m_autoReconnect->setChecked(
-        ProfileFile(m_settingsPath).readInt(kOwnSection, kAutoReconnectKey, 1) != 0);
+        ProfileFile(m_settings.path()).readInt(kOwnSection, kAutoReconnectKey, 1) != 0);
     connect(m_autoReconnect, &QAction::triggered, this,
             [this](bool on) { runGuarded([&] { setAutoReconnect(on); }); });
 }
@@ -224,9 +223,8 @@ void PortControl::setAutoReconnect(bool on)
     m_autoReconnect->setChecked(on);
     if (!on)
         stopWaiting();
-    if (!ProfileFile(m_settingsPath)
-             .writeString(kOwnSection, kAutoReconnectKey, QString::number(on ? 1 : 0)))
-        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
+    if (m_settings.write({{kOwnSection, kAutoReconnectKey, QString::number(on ? 1 : 0)}}).isNull())
+        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settings.path()));
 }
 
 void PortControl::switchControls(bool connected)
@@ -249,7 +247,7 @@ void PortControl::switchControls(bool connected)
 void PortControl::updatePortTips()
 {
     const QMap<int, QString> map =
-        PortResolver::portMap(m_settingsPath, PortResolver::findSerialDevices(), m_overrides);
+        PortResolver::portMap(m_settings.path(), PortResolver::findSerialDevices(), m_overrides);
     const auto *menu = m_ctx.form->findChild<QMenu *>("P1");
     const QFontMetrics metrics(menu ? menu->font() : m_ctx.form->font());
     for (QAction *item : m_portItems.actions()) {

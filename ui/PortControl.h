@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SettingsFile.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -23,9 +25,11 @@ class PortControl : public QObject
 {
     Q_OBJECT
 public:
-    // portOverrides: devices given for this run only (the command line), before [PORTS].
+    // settings: where [PORTS] and our own choices are read, and the choices written (falling
+    // back as the window's settings do). portOverrides: devices given for this run only (the
+    // command line), before [PORTS].
     PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLines &lines,
-                QActionGroup &portItems, QString settingsPath,
+                QActionGroup &portItems, SettingsFile settings,
                 QMap<int, QString> portOverrides = {}, QObject *parent = nullptr);
     ~PortControl() override;
 
@@ -70,7 +74,7 @@ private:
     KeyPad &m_keys;
     DisplayLines &m_lines;
     QActionGroup &m_portItems;
-    QString m_settingsPath;
+    SettingsFile m_settings;
     QMap<int, QString> m_overrides;
     int m_selectedPort = 1;
     QString m_openDevice; // the device of the open connection, for the lost-port message

@@ -53,7 +53,8 @@ TForm1::TForm1(const Options &options, QWidget *parent)
 
     buildClient();
     m_portControl = new PortControl(m_ctx, *m_commX1, *m_keyPad, *m_lines, *m_portGroup,
-                                    m_settingsPath, m_options.ports, this);
+                                    SettingsFile(m_settingsPath, m_options.fallbackSettingsPath),
+                                    m_options.ports, this);
     if (auto *portMenu = findChild<QMenu *>("P1"))
         connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
     m_about = new TAboutDlg(this);

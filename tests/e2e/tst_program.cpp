@@ -96,18 +96,24 @@ private slots:
     void refusesAPortOptionItCannotUse_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("a port beyond COM16") << QStringList{"--port", "COM17=/dev/ttyUSB0"};
-        QTest::newRow("no device") << QStringList{"--port=COM1="};
-        QTest::newRow("nothing after the option") << QStringList{"--port"};
+        QTest::addColumn<QByteArray>("said");
+        const QByteArray wants = "--port wants COMn=DEVICE";
+        QTest::newRow("a port beyond COM16")
+            << QStringList{"--port", "COM17=/dev/ttyUSB0"} << wants;
+        QTest::newRow("no device") << QStringList{"--port=COM1="} << wants;
+        QTest::newRow("nothing after the option")
+            << QStringList{"--port"} << QByteArray("Missing value after '--port'");
     }
     void refusesAPortOptionItCannotUse()
     {
         QFETCH(QStringList, args);
+        QFETCH(QByteArray, said);
         QProcess qxwatch;
         start(qxwatch, args);
         QVERIFY(qxwatch.waitForFinished(10000));
         QCOMPARE(qxwatch.exitCode(), 2);
-        QVERIFY(qxwatch.readAllStandardError().contains("--port wants COMn=DEVICE"));
+        const QByteArray err = qxwatch.readAllStandardError();
+        QVERIFY2(err.contains(said), err.constData());
         QVERIFY(!QFile::exists(m_dir.filePath("qxwatch.ini")));
     }
 };

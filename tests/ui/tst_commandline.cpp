@@ -68,6 +68,44 @@ private slots:
             QCOMPARE(command.text(), QString());
     }
 
+    void takesPortsForTheRunAndConnect_data()
+    {
+        using PortMap = QMap<int, QString>;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<PortMap>("ports");
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<QStringList>("positional");
+        QTest::newRow("one port, the comment file after it")
+            << QStringList{"--port", "COM1=/tmp/qx.tty", "a.csv"} << PortMap{{1, "/tmp/qx.tty"}}
+            << false << QStringList{"a.csv"};
+        QTest::newRow("several ports, the last one for a number wins, and connect")
+            << QStringList{"--port=COM2=/dev/ttyUSB0",
+                           "--connect",
+                           "--port",
+                           "COM16=/dev/x",
+                           "--port",
+                           "COM2=/dev/ttyUSB1"}
+            << PortMap{{2, "/dev/ttyUSB1"}, {16, "/dev/x"}} << true << QStringList();
+    }
+    void takesPortsForTheRunAndConnect()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLine command = CommandLine::parse(QStringList{"qxwatch"} + arguments);
+        QCOMPARE(command.action(), Action::Run);
+        QTEST(command.ports(), "ports");
+        QTEST(command.connectAtStart(), "connect");
+        QTEST(command.arguments(), "positional");
+    }
+
+    void aPortThatCannotBeIsAnError()
+    {
+        const CommandLine command =
+            CommandLine::parse({"qxwatch", "--port", "COM1=/dev/ttyS0", "--port", "LPT1=/dev/lp0"});
+        QCOMPARE(command.action(), Action::UsageError);
+        QCOMPARE(command.exitCode(), 2);
+        QVERIFY2(command.text().contains("not 'LPT1=/dev/lp0'"), qPrintable(command.text()));
+    }
+
     void helpNamesTheProgramNotThePathItWasStartedBy()
     {
         const CommandLine command =
