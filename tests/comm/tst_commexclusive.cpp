@@ -136,7 +136,7 @@ class tst_CommExclusive : public QObject
     void useLocks(TCustomCommX &comm) { comm.setLockFolder(m_locks.path()); }
     QString lockPath() const
     {
-        return m_locks.filePath(QStringLiteral("LCK..") + m_pty->path.mid(5).replace('/', '_'));
+        return m_locks.filePath(QStringLiteral("LCK..") + m_pty->slavePath().mid(5).replace('/', '_'));
     }
     void writeLock(const QByteArray &content)
     {
@@ -148,7 +148,7 @@ class tst_CommExclusive : public QObject
 private slots:
     void init()
     {
-        QVERIFY(m_pty.emplace().master >= 0);
+        QVERIFY(m_pty.emplace().isValid());
         QVERIFY(m_locks.isValid());
         QFile::remove(lockPath());
     }
@@ -175,7 +175,7 @@ private slots:
         QFETCH(int, how);
         QFETCH(int, kind);
         QFETCH(QString, lockForm);
-        HolderProcess holder(HolderProcess::How(how), m_pty->path);
+        HolderProcess holder(HolderProcess::How(how), m_pty->slavePath());
         QVERIFY(holder.ok());
         const QByteArray pid = QByteArray::number(holder.pid());
         if (lockForm == "uucp")
@@ -184,7 +184,7 @@ private slots:
             writeLock(pid + "\nqtterm\nhost\n");
 
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         useLocks(comm);
         try {
             comm.Open();
@@ -198,7 +198,7 @@ private slots:
             QCOMPARE(f.holder.command, ownCommand());
             QVERIFY2(e.detail().contains(QStringLiteral("PID %1").arg(holder.pid())),
                      qPrintable(e.detail()));
-            QVERIFY2(e.detail().startsWith(QStringLiteral("COM1: %1 は").arg(m_pty->path)),
+            QVERIFY2(e.detail().startsWith(QStringLiteral("COM1: %1 は").arg(m_pty->slavePath())),
                      qPrintable(e.detail()));
         }
         QVERIFY(!comm.isOpen());
@@ -226,7 +226,7 @@ private slots:
         QFETCH(QString, situation);
         std::optional<HolderProcess> holder;
         if (situation == "far end") {
-            holder.emplace(HolderProcess::BothEnds, m_pty->path, m_pty->master);
+            holder.emplace(HolderProcess::BothEnds, m_pty->slavePath(), m_pty->master());
             QVERIFY(holder->ok());
         } else if (situation == "stale lock") {
             QFile max(QStringLiteral("/proc/sys/kernel/pid_max"));
@@ -242,12 +242,12 @@ private slots:
         } else if (situation == "stale exclusive") {
             if (::geteuid() != 0)
                 QSKIP("only root can open a tty in exclusive mode");
-            HolderProcess ended(HolderProcess::Exclusive, m_pty->path);
+            HolderProcess ended(HolderProcess::Exclusive, m_pty->slavePath());
             QVERIFY(ended.ok());
         }
 
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         useLocks(comm);
         comm.Open();
         QVERIFY(comm.isOpen());
@@ -267,12 +267,12 @@ private slots:
     {
         QFETCH(bool, lost);
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         useLocks(comm);
         comm.Open();
         QVERIFY(QFile::exists(lockPath()));
         int exclusive = 0;
-        QCOMPARE(::ioctl(m_pty->slave, TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(::ioctl(m_pty->slave(), TIOCGEXCL, &exclusive), 0);
         QCOMPARE(exclusive, 1);
 
         if (lost) {
@@ -284,10 +284,10 @@ private slots:
         }
         QVERIFY(!QFile::exists(lockPath()));
         if (!lost) {
-            QCOMPARE(::ioctl(m_pty->slave, TIOCGEXCL, &exclusive), 0);
+            QCOMPARE(::ioctl(m_pty->slave(), TIOCGEXCL, &exclusive), 0);
             QCOMPARE(exclusive, 0);
             // The flock went with it: anyone may take one now.
-            const int fd = ::open(m_pty->path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+            const int fd = ::open(m_pty->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
             QVERIFY(fd >= 0);
             QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
             ::close(fd);
@@ -298,7 +298,7 @@ private slots:
     {
         TCommX first, second;
         for (TCommX *c : {&first, &second}) {
-            useDevice(*c, m_pty->path);
+            useDevice(*c, m_pty->slavePath());
             useLocks(*c);
         }
         first.Open();
@@ -318,15 +318,15 @@ private slots:
     void exclusiveModeKeepsOutOtherUsers()
     {
         // The other user must be allowed to open the tty itself.
-        QCOMPARE(::chmod(m_pty->path.toLocal8Bit().constData(), 0666), 0);
+        QCOMPARE(::chmod(m_pty->slavePath().toLocal8Bit().constData(), 0666), 0);
         TCommX comm;
-        useDevice(comm, m_pty->path);
+        useDevice(comm, m_pty->slavePath());
         useLocks(comm);
         comm.Open();
-        QCOMPARE(runChild(m_pty->path), 10 + int(CommFailure::Reason::Busy));
+        QCOMPARE(runChild(m_pty->slavePath()), 10 + int(CommFailure::Reason::Busy));
         comm.Close();
         // Exclusive mode was given back with the port.
-        QCOMPARE(runChild(m_pty->path), 0);
+        QCOMPARE(runChild(m_pty->slavePath()), 0);
     }
 };
 

@@ -1,6 +1,6 @@
 #include "comm/CommX.h"
-#include "platform/GuardedApplication.h"
 #include "platform/ProfileFile.h"
+#include "platform/widgets/GuardedApplication.h"
 #include "tests/support/PtyPair.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
@@ -287,7 +287,7 @@ private slots:
                  qPrintable(form.context().statusBar->currentMessage()));
         QCOMPARE(switches(form), connected);
         QVERIFY(!form.portControl().waitingForReturn());
-        form.context().SendKey("01");
+        form.context().link.SendKey("01");
         QCOMPARE(received(*unit, 5), QByteArray("*012b"));
     }
 

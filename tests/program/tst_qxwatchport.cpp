@@ -15,7 +15,7 @@
 
 // The real qxwatch program, run offscreen from a folder of its own (its settings file lives
 // beside it): the command line's port options, and an end by signal that leaves no trace.
-class tst_Program : public QObject
+class tst_QxwatchPort : public QObject
 {
     Q_OBJECT
 
@@ -118,5 +118,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Program)
-#include "tst_program.moc"
+QTEST_GUILESS_MAIN(tst_QxwatchPort)
+#include "tst_qxwatchport.moc"
