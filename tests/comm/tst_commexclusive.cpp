@@ -136,7 +136,8 @@ class tst_CommExclusive : public QObject
     void useLocks(TCustomCommX &comm) { comm.setLockFolder(m_locks.path()); }
     QString lockPath() const
     {
-        return m_locks.filePath(QStringLiteral("LCK..") + m_pty->slavePath().mid(5).replace('/', '_'));
+        return m_locks.filePath(QStringLiteral("LCK..") +
+                                m_pty->slavePath().mid(5).replace('/', '_'));
     }
     void writeLock(const QByteArray &content)
     {

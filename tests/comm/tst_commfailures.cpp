@@ -74,7 +74,8 @@ private slots:
             QCOMPARE(e.message(), message);
             QCOMPARE(e.failure().reason, CommFailure::Reason::Other);
             QVERIFY(e.failure().dropped);
-            QCOMPARE(e.detail(), QStringLiteral("COM1: %1 のドライバーは").arg(m_pty->slavePath()) + said);
+            QCOMPARE(e.detail(),
+                     QStringLiteral("COM1: %1 のドライバーは").arg(m_pty->slavePath()) + said);
         }
         // At open the component closes again; a setter while open leaves the port open.
         QCOMPARE(comm.isOpen(), whileOpen);
