@@ -1,0 +1,428 @@
+// The window on a real display: a virtual X server (Xvfb) of its own, the window on the xcb
+// platform (every change painted and sent to the server, as on a desk), its serial port a
+// pseudo-terminal. A child process plays the unit at the line's pace, 960 bytes (74 display
+// frames) a second, in two streams: every frame changes its data word, and the unit refreshing
+// a display that does not change. Reported: the CPU of the whole process (every thread, from
+// /proc/self/stat) in % of one core and per frame, what the X server spent meanwhile, resident
+// memory after start-up, and the frames a second the window handles from qxunit --fast.
+#include "bench/BenchSupport.h"
+#include "comm/CommX.h"
+#include "ui/DisplayLines.h"
+#include "ui/PortControl.h"
+#include "ui/TForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <sys/wait.h>
+
+using namespace bench;
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// 9600 bit/s, 10 bits a byte on the wire: 960 bytes, 73.8 frames of 13 bytes a second.
+constexpr double kLineBytesPerSecond = 960.0;
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until done() or ms milliseconds, looking every 5 ms (sleeping between:
+// a busy wait would itself show in the CPU measured).
+bool runUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        runFor(5);
+    return done();
+}
+
+// CPU seconds (user + system, every thread) of a process, from /proc/PID/stat.
+double processCpuSeconds(pid_t pid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    QFile f(QString::fromLatin1(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = f.readAll();
+    // Fields after the command name in parentheses: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// The unit's side of the line in a child process made before any thread: told a stream and a
+// length over a pipe, it writes frames into the pty master at the line's pace and answers with
+// the number of frames written.
+class PacedWriter
+{
+public:
+    enum Stream : char { Changing = 'c', Unchanged = 'u' };
+
+    explicit PacedWriter(int master)
+    {
+        int toChild[2], toParent[2];
+        if (::pipe(toChild) != 0 || ::pipe(toParent) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(toChild[1]);
+            ::close(toParent[0]);
+            serve(master, toChild[0], toParent[1]);
+            ::_exit(0);
+        }
+        ::close(toChild[0]);
+        ::close(toParent[1]);
+        m_command = toChild[1];
+        m_answer = toParent[0];
+    }
+    ~PacedWriter()
+    {
+        if (m_pid > 0) {
+            ::close(m_command);
+            ::close(m_answer);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    PacedWriter(const PacedWriter &) = delete;
+    PacedWriter &operator=(const PacedWriter &) = delete;
+
+    bool ok() const { return m_pid > 0; }
+
+    void start(Stream stream, int seconds)
+    {
+        const char command[2] = {char(stream), char(seconds)};
+        if (::write(m_command, command, 2) != 2)
+            std::fprintf(stderr, "bench_display: the writer is gone\n");
+    }
+    // Runs the event loop until the writer answers (at most ms): a notifier on the answer
+    // pipe, so the wait itself costs no CPU that would show in the figures.
+    bool waitForAnswer(int ms)
+    {
+        QEventLoop loop;
+        QSocketNotifier answer(m_answer, QSocketNotifier::Read);
+        QObject::connect(&answer, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        pollfd p{m_answer, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0)
+            loop.exec();
+        return ::poll(&p, 1, 0) > 0;
+    }
+    // The frames written, once the stream has ended (-1 when the writer is gone).
+    int finished()
+    {
+        int frames = -1;
+        if (::read(m_answer, &frames, sizeof frames) != sizeof frames)
+            return -1;
+        return frames;
+    }
+
+private:
+    static void serve(int master, int commands, int answers)
+    {
+        char command[2];
+        while (::read(commands, command, 2) == 2) {
+            const bool changing = command[0] == Changing;
+            const int seconds = command[1];
+            // Four lines, the second one with the cursor; changing: each line's data word
+            // steps with every frame of it; unchanged: the same four frames again and again.
+            const QByteArray stream = frameStream(4096);
+            const QByteArray still = frameStream(4);
+            const int size = Frames::kDisplayFrameSize;
+            const auto period = std::chrono::nanoseconds(qint64(1e9 * size / kLineBytesPerSecond));
+            const int total = int(seconds * kLineBytesPerSecond / size);
+            auto next = Clock::now();
+            int written = 0;
+            for (int i = 0; i < total; ++i) {
+                const QByteArray &from = changing ? stream : still;
+                const int at = (i * size) % int(from.size());
+                if (::write(master, from.constData() + at, size_t(size)) != size)
+                    break;
+                ++written;
+                next += period;
+                const auto ns =
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(next.time_since_epoch());
+                timespec ts{time_t(ns.count() / 1000000000), long(ns.count() % 1000000000)};
+                ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+            }
+            if (::write(answers, &written, sizeof written) != sizeof written)
+                break;
+        }
+    }
+
+    pid_t m_pid = -1;
+    int m_command = -1;
+    int m_answer = -1;
+};
+
+// A virtual X server that picks its own display number (-displayfd).
+class VirtualDisplay
+{
+public:
+    VirtualDisplay()
+    {
+        int number[2];
+        if (::pipe(number) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(number[0]);
+            const int devnull = ::open("/dev/null", O_RDWR);
+            ::dup2(devnull, 1);
+            ::dup2(devnull, 2);
+            char fd[16];
+            std::snprintf(fd, sizeof fd, "%d", number[1]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd, "-screen", "0", "1280x1024x24", "-nolisten",
+                     "tcp", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(number[1]);
+        char text[32] = {};
+        std::size_t got = 0;
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (got < sizeof text - 1 && Clock::now() < deadline) {
+            pollfd p{number[0], POLLIN, 100};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            const ssize_t n = ::read(number[0], text + got, sizeof text - 1 - got);
+            if (n <= 0)
+                break;
+            got += std::size_t(n);
+            if (std::memchr(text, '\n', got))
+                break;
+        }
+        ::close(number[0]);
+        const int display = std::atoi(text);
+        if (got > 0 && display >= 0)
+            m_display = QStringLiteral(":%1").arg(display);
+    }
+    ~VirtualDisplay()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    VirtualDisplay(const VirtualDisplay &) = delete;
+    VirtualDisplay &operator=(const VirtualDisplay &) = delete;
+
+    const QString &display() const { return m_display; }
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    QString m_display;
+};
+
+class Unit
+{
+public:
+    explicit Unit(QString link) : m_link(std::move(link)) {}
+    ~Unit() { stop(); }
+    bool start(const QStringList &extra)
+    {
+        m_p.setProgram(QStringLiteral(QXUNIT_PATH));
+        m_p.setArguments(QStringList{"--link", m_link} + extra);
+        m_p.start();
+        if (!m_p.waitForStarted(5000))
+            return false;
+        while (!m_p.canReadLine()) {
+            if (!m_p.waitForReadyRead(5000))
+                return false;
+        }
+        m_p.readLine();
+        return QFile::exists(m_link);
+    }
+    void stop()
+    {
+        if (m_p.state() == QProcess::NotRunning)
+            return;
+        m_p.terminate();
+        if (!m_p.waitForFinished(5000)) {
+            m_p.kill();
+            m_p.waitForFinished(5000);
+        }
+    }
+
+private:
+    QString m_link;
+    QProcess m_p;
+};
+
+struct Bench {
+    TForm1 &form;
+    CountingPort &counter;
+    PacedWriter &writer;
+    pid_t server;
+    QString unitLink;
+
+    quint64 good() { return form.displayLines().goodFrames(); }
+
+    bool connect(int port)
+    {
+        if (auto *a = form.findChild<QAction *>(PortControl::portItemName(port)))
+            form.portControl().COM011Click(a);
+        form.portControl().OpenButtonClick();
+        return form.CommX1().isOpen();
+    }
+
+    void paced(PacedWriter::Stream stream, int seconds, const char *what, double target)
+    {
+        const quint64 g0 = good();
+        const double cpu0 = processCpuSeconds(::getpid());
+        const double server0 = processCpuSeconds(server);
+        const auto t0 = Clock::now();
+        writer.start(stream, seconds);
+        // The window's event loop runs while the child writes; its answer ends the run.
+        writer.waitForAnswer(seconds * 1000 + 5000);
+        const int written = writer.finished();
+        runUntil([&] { return written >= 0 && good() - g0 >= quint64(written); }, 2000);
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        const double cpu = processCpuSeconds(::getpid()) - cpu0;
+        const double serverCpu = processCpuSeconds(server) - server0;
+        const quint64 handled = good() - g0;
+        char label[160], note[96];
+        std::snprintf(note, sizeof note, "(%d frames written, %llu handled)", written,
+                      (unsigned long long)handled);
+        std::snprintf(label, sizeof label,
+                      "xcb, 960 bytes/s for %d s, %s: CPU of the whole process", seconds, what);
+        row(label, cpu / wall * 100.0, "% of a core", Goal::Below, target, note);
+        std::snprintf(label, sizeof label, "xcb, %s: CPU per frame", what);
+        row(label, written > 0 ? cpu / written * 1e6 : 0.0, "us");
+        std::snprintf(label, sizeof label, "xcb, %s: the X server's CPU meanwhile", what);
+        row(label, serverCpu / wall * 100.0, "% of a core");
+    }
+
+    // qxunit --fast into the window under xcb: good frames handled per second, and every
+    // complete frame that arrived handled.
+    void unitFast(int seconds)
+    {
+        Unit unit(unitLink);
+        if (!unit.start({"--fast", "--refresh", "0"}) || !connect(2)) {
+            std::fprintf(stderr, "bench_display: qxunit --fast did not connect\n");
+            return;
+        }
+        const quint64 goodAtConnect = good();
+        const quint64 bytesAtConnect = counter.bytes();
+        runFor(500);
+        const quint64 g0 = good();
+        const auto t0 = Clock::now();
+        runFor(seconds * 1000);
+        const quint64 g1 = good();
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        const quint64 handled = g1 - goodAtConnect;
+        const quint64 complete = (counter.bytes() - bytesAtConnect) / Frames::kDisplayFrameSize;
+        form.portControl().CloseButtonClick();
+        unit.stop();
+        // A connect can land inside a frame; that one partial frame is not lost by the window.
+        const long long lost = std::max(0LL, (long long)complete - (long long)handled - 1);
+        char note[128];
+        std::snprintf(note, sizeof note, "(%llu complete frames arrived, %llu handled, lost %lld)",
+                      (unsigned long long)complete, (unsigned long long)handled, lost);
+        row("xcb, qxunit --fast --refresh 0 -> window, frames handled",
+            lost == 0 ? (g1 - g0) / wall : 0.0, "frames/s", Goal::AtLeast, 20000, note);
+    }
+};
+
+class PaintSeen : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(o, e);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Pty pty;
+    if (pty.master < 0) {
+        std::fprintf(stderr, "bench_display: no pseudo-terminal\n");
+        return 1;
+    }
+    // Made before any thread, so the child is a plain copy of this process.
+    PacedWriter writer(pty.master);
+    VirtualDisplay server;
+    if (!writer.ok() || server.display().isEmpty()) {
+        std::fprintf(stderr, "bench_display: no writer process or no Xvfb\n");
+        return 1;
+    }
+    qputenv("DISPLAY", server.display().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qunsetenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+    qunsetenv("QT_ACCESSIBILITY");
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString unitLink = dir.filePath("unit.tty");
+    TForm1::Options options;
+    options.settingsPath = dir.filePath("qxwatch.ini");
+    {
+        QFile ini(options.settingsPath);
+        if (!ini.open(QIODevice::WriteOnly))
+            return 1;
+        ini.write(QStringLiteral("[PORTS]\r\nCOM1=%1\r\nCOM2=%2\r\n")
+                      .arg(pty.path, unitLink)
+                      .toLocal8Bit());
+    }
+
+    QApplication app(argc, argv);
+    TForm1 form(options);
+    PaintSeen paint;
+    form.installEventFilter(&paint);
+    form.show();
+    runUntil([&] { return paint.painted; }, 5000);
+    form.removeEventFilter(&paint);
+    runFor(500);
+    row("xcb: resident memory after start-up", residentMB(), "MB", Goal::Below, 40.01);
+
+    CommPort *realPort = form.context().link.port();
+    CountingPort counter(*realPort);
+    form.context().link.setPort(&counter);
+    Bench b{form, counter, writer, server.pid(), unitLink};
+    if (!b.connect(1)) {
+        std::fprintf(stderr, "bench_display: cannot open %s\n", qPrintable(pty.path));
+        return 1;
+    }
+    const int seconds = runSeconds(20);
+    // One second of the changing stream first: the lamps, texts and glyph caches warmed up.
+    b.writer.start(PacedWriter::Changing, 1);
+    b.writer.waitForAnswer(6000);
+    b.writer.finished();
+    b.paced(PacedWriter::Changing, seconds, "every frame changes its data word", 1.5);
+    b.paced(PacedWriter::Unchanged, seconds, "the unit refreshes an unchanged display", 0.3);
+    row("xcb: resident memory after the streams", residentMB(), "MB");
+    form.portControl().CloseButtonClick();
+    b.unitFast(seconds >= 10 ? 5 : 2);
+    form.context().link.setPort(realPort);
+    return 0;
+}
