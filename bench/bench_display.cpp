@@ -314,6 +314,39 @@ struct Bench {
         row(label, serverCpu / wall * 100.0, "% of a core");
     }
 
+    // The floor under both streams: the same bytes at the same pace read by a bare receive
+    // handler instead of RecPkt, so no display work at all; what remains is the serial port's
+    // receive thread and its notices to the window thread.
+    void portAlone(int seconds)
+    {
+        TCommX &comm = form.CommX1();
+        QObject::disconnect(&comm, &TCustomCommX::OnReceive, &form.displayLines(),
+                            &DisplayLines::RecPkt);
+        quint64 bytes = 0;
+        auto c = QObject::connect(&comm, &TCustomCommX::OnReceive, &form, [&](QObject *, int n) {
+            for (int i = 0; i < n && comm.ReadChar() >= 0; ++i)
+                ++bytes;
+        });
+        const double cpu0 = processCpuSeconds(::getpid());
+        const auto t0 = Clock::now();
+        writer.start(PacedWriter::Unchanged, seconds);
+        writer.waitForAnswer(seconds * 1000 + 5000);
+        const int written = writer.finished();
+        runFor(100);
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        const double cpu = processCpuSeconds(::getpid()) - cpu0;
+        QObject::disconnect(c);
+        QObject::connect(&comm, &TCustomCommX::OnReceive, &form.displayLines(),
+                         &DisplayLines::RecPkt);
+        char note[96];
+        std::snprintf(note, sizeof note, "(%d frames written, %llu bytes read)", written,
+                      (unsigned long long)bytes);
+        row("  floor: the serial port alone at the same pace, bare receive handler, whole process",
+            cpu / wall * 100.0, "% of a core", Goal::None, 0, note);
+        row("  floor: the serial port alone, CPU per frame",
+            written > 0 ? cpu / written * 1e6 : 0.0, "us");
+    }
+
     // qxunit --fast into the window under xcb: good frames handled per second, and every
     // complete frame that arrived handled.
     void unitFast(int seconds)
@@ -420,6 +453,7 @@ int main(int argc, char **argv)
     b.writer.finished();
     b.paced(PacedWriter::Changing, seconds, "every frame changes its data word", 1.5);
     b.paced(PacedWriter::Unchanged, seconds, "the unit refreshes an unchanged display", 0.3);
+    b.portAlone(std::max(2, seconds / 2));
     row("xcb: resident memory after the streams", residentMB(), "MB");
     form.portControl().CloseButtonClick();
     b.unitFast(seconds >= 10 ? 5 : 2);

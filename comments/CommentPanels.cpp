@@ -80,6 +80,7 @@ void CommentPanels::buildPanel(QWidget *panel, int firstLine)
             image->setObjectName(QStringLiteral("Image%1").arg(64 + lamp));
             image->setGeometry(left + kLampOffset, top, kLampSize, kLampSize);
             image->setLampNumber(lamp);
+            image->setGround(Qt::black); // the panel's ground
 
             auto *edit = new QLineEdit(panel);
             edit->setObjectName(QStringLiteral("CmntEdit%1").arg(n));

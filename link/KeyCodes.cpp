@@ -1,5 +1,7 @@
 #include "link/KeyCodes.h"
 
+#include "platform/SjisText.h"
+
 namespace KeyCodes
 {
 
@@ -32,7 +34,12 @@ QLatin1String kindName(char kind)
 QString kindText(char kind)
 {
     const QLatin1String name = kindName(kind);
-    return name.isEmpty() ? QString::fromLatin1(&kind, 1) : QString(name);
+    if (!name.isEmpty())
+        return QString(name);
+    // A byte of 0x80 and above reads as Shift-JIS, as the address and data bytes beside it do
+    // (0xB1 is the half-width katakana "ｱ").
+    const QByteArray byte(1, kind);
+    return static_cast<unsigned char>(kind) >= 0x80 ? fromSjis(byte) : QString::fromLatin1(byte);
 }
 
 } // namespace KeyCodes

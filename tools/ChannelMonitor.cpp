@@ -116,12 +116,12 @@ void ChannelMonitor::UpdateChannelMonitor(int line, const QString &data, const Q
     if (line < 0 || line >= kLines || m_stAD.size() != kLines)
         return;
     QLabel *header = m_stAD.at(line);
+    // Set once, and only when it changes: the line refreshes with every frame that changes it.
     const auto setHeader = [header](const QString &text) {
-        if (header)
+        if (header && header->text() != text)
             header->setText(text);
     };
 
-    setHeader(addr);
     if (!addr.startsWith(QLatin1Char('W'))) {
         setHeader(QStringLiteral("---"));
         return;
@@ -130,8 +130,10 @@ void ChannelMonitor::UpdateChannelMonitor(int line, const QString &data, const Q
     // text and nothing else changes. No message, since this runs inside the frame stream.
     const QString number = addr.mid(1, 2);
     const auto decimal = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    if (number.size() != 2 || !decimal(number.at(0)) || !decimal(number.at(1)))
+    if (number.size() != 2 || !decimal(number.at(0)) || !decimal(number.at(1))) {
+        setHeader(addr);
         return;
+    }
     setHeader(QStringLiteral("Word(%1)").arg(number.toInt()));
 
     // Data the unit did not show as a word ("****", blanks) counts as the word 0.
@@ -148,8 +150,11 @@ void ChannelMonitor::UpdateChannelMonitor(int line, const QString &data, const Q
 
     for (int c = 0; c < m_chno.size(); ++c) {
         if (QLabel *label = m_chno.at(c)) {
+            const QColor colour = c == channel ? QColor(Qt::red) : m_labelColor;
+            if (label->palette().color(QPalette::WindowText) == colour)
+                continue;
             QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, c == channel ? QColor(Qt::red) : m_labelColor);
+            palette.setColor(QPalette::WindowText, colour);
             label->setPalette(palette);
         }
     }
@@ -158,7 +163,8 @@ void ChannelMonitor::UpdateChannelMonitor(int line, const QString &data, const Q
                              ? QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper()
                              : QString::number(value);
     if (m_staticText.size() == kLines * kChannels) {
-        if (QLabel *cell = m_staticText.at(kChannels * line + channel))
+        QLabel *cell = m_staticText.at(kChannels * line + channel);
+        if (cell && cell->text() != text)
             cell->setText(text);
     }
 }

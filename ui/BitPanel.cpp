@@ -84,12 +84,17 @@ QString textOf(const QWidget *w)
     return QString();
 }
 
+// Sets a text only when it differs: a line edit lays its text out on every setText, and the
+// comment entries are set for every refresh of their display line, mostly to what they hold.
 void setTextOf(QWidget *w, const QString &text)
 {
-    if (auto *label = qobject_cast<QLabel *>(w))
-        label->setText(text);
-    else if (auto *edit = qobject_cast<QLineEdit *>(w))
-        edit->setText(text);
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        if (label->text() != text)
+            label->setText(text);
+    } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    }
 }
 
 // A comment table entry; an index outside the table (a word address in bit mode reaches past
@@ -150,6 +155,8 @@ void BitPanel::build()
         lamp->setObjectName(QStringLiteral("Image%1").arg(k));
         lamp->setLampNumber(k);
         lamp->setGeometry(QRect(QPoint(ColLeft[15 - k % 16], RowTop[k / 16]), kLampSize));
+        // The frame's black beneath, painted by the lamp itself.
+        lamp->setGround(Qt::black);
     }
 
     auto *cursor = new CursorMark(client);

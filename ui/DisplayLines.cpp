@@ -33,6 +33,8 @@ QLabel *makeBox(QWidget *parent, const QString &name, const QRect &geometry, con
     auto *box = new QLabel(text, parent);
     box->setObjectName(name);
     box->setGeometry(geometry);
+    // The boxes never change size: a new text then asks for no new layout of the client area.
+    box->setFixedSize(geometry.size());
     box->setAlignment(Qt::AlignCenter);
     box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     box->setAutoFillBackground(true);
@@ -56,6 +58,21 @@ void setEnabledIf(QWidget *w, bool enabled)
 {
     if (w && w->isEnabled() != enabled)
         w->setEnabled(enabled);
+}
+
+// Frames repeat what the display already shows far more often than they change it: a text that
+// is already there is not set again (a line edit lays its text out anew on every setText, equal
+// or not).
+void setTextIf(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setTextIf(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
 }
 
 } // namespace
@@ -154,9 +171,11 @@ bool DisplayLines::setLineTexts(int line, const QString &kind, const QString &ad
 {
     const bool changed =
         m_io[line]->text() != kind || m_addr[line]->text() != addr || m_data[line]->text() != data;
-    m_io[line]->setText(kind);
-    m_addr[line]->setText(addr);
-    m_data[line]->setText(data);
+    if (changed) {
+        setTextIf(m_io[line], kind);
+        setTextIf(m_addr[line], addr);
+        setTextIf(m_data[line], data);
+    }
     return changed;
 }
 
@@ -242,6 +261,12 @@ void DisplayLines::handleFrame(const DisplayFrame &frame)
     lineContent(frame);
 }
 
+void DisplayLines::setTitleIf(const QString &title)
+{
+    if (m_ctx.form && m_ctx.form->windowTitle() != title)
+        m_ctx.form->setWindowTitle(title);
+}
+
 void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 {
     if (!modeHeight || !m_ctx.setOuterSize || !m_ctx.outerSize)
@@ -255,8 +280,7 @@ void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
     m_ctx.link.setBitMode(true);
-    if (m_ctx.form)
-        m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[ビットモード]"));
+    setTitleIf(QStringLiteral("QXモニター[ビットモード]"));
     setOuterHeight(BitModeHeight);
     setShown(m_el.tenKeyPanel, false);
     setShown(m_el.ioPanel, false);
@@ -270,12 +294,20 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
     // Uses the first line's address as it stood before this frame. When that is no number (the
     // unit left its ID list, "   ", for bit mode), the range stays empty and the frame is still
     // shown: giving the frame up would keep the old address, and with it every later frame.
+    // A conversion message left in the status bar by an earlier frame goes once the range
+    // can be worked out again; any other message stays.
     try {
-        m_bitAddrTxt->setText(DisplayLineModel::bitRangeText(m_addr[0]->text()));
+        setTextIf(m_bitAddrTxt, DisplayLineModel::bitRangeText(m_addr[0]->text()));
+        if (m_ctx.statusBar && !m_rangeMessage.isEmpty()) {
+            if (m_ctx.statusBar->currentMessage() == m_rangeMessage)
+                m_ctx.statusBar->clearMessage();
+            m_rangeMessage.clear();
+        }
     } catch (const EConvertError &e) {
-        m_bitAddrTxt->clear();
-        if (m_ctx.statusBar)
-            m_ctx.statusBar->showMessage(e.message());
+        setTextIf(m_bitAddrTxt, QString());
+        m_rangeMessage = e.message();
+        if (m_ctx.statusBar && m_ctx.statusBar->currentMessage() != m_rangeMessage)
+            m_ctx.statusBar->showMessage(m_rangeMessage);
     }
 
     if (m_ctx.link.DebugMode()) {
@@ -300,8 +332,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 void DisplayLines::applyDataLayout()
 {
     m_ctx.link.setBitMode(false);
-    if (m_ctx.form)
-        m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[データモード]"));
+    setTitleIf(QStringLiteral("QXモニター[データモード]"));
     setShown(m_el.bitModeHelp, false);
     setOuterHeight(DataModeHeight);
     setShown(m_el.tenKeyPanel, true);
@@ -323,7 +354,7 @@ void DisplayLines::applyDataLayout()
 void DisplayLines::lineContent(const DisplayFrame &frame)
 {
     const int line = frame.line;
-    m_edit[line]->setText(frameText(frame.raw));
+    setTextIf(m_edit[line], frameText(frame.raw));
     const bool changed = setLineTexts(line, KeyCodes::kindText(frame.kind), frameText(frame.addr),
                                       frameText(frame.data));
     ShowLineLamps(line, m_data[line]->text(), m_io[line]->text(), m_addr[line]->text());

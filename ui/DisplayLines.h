@@ -88,6 +88,7 @@ private:
     // Sets a line's three texts; true when any of them changed.
     bool setLineTexts(int line, const QString &kind, const QString &addr, const QString &data);
     void setOuterHeight(const std::function<int()> &modeHeight);
+    void setTitleIf(const QString &title);
     void toggleIndicator();
     void showIndicatorState();
 
@@ -122,6 +123,8 @@ private:
         std::array<ImageBox *, 64> lamps{};
     } m_el;
     int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet
+    // The conversion message the bit range last put in the status bar; empty when none.
+    QString m_rangeMessage;
     bool m_indicatorOn = false;
     QElapsedTimer m_indicatorShown; // since the screen last caught up with m_indicatorOn
     QTimer m_indicatorTimer;

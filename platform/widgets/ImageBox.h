@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPixmap>
 #include <QWidget>
 
@@ -15,6 +16,13 @@ public:
     const QPixmap &picture() const { return m_picture; }
     void setPicture(const QPixmap &picture);
 
+    // A ground colour fills what the picture leaves of the element, and the element then paints
+    // every one of its pixels itself: a repaint of it draws nothing beneath it (the lamps sit on
+    // a black frame and change dozens of times a second). An invalid colour (the default)
+    // leaves the rest to what lies beneath.
+    void setGround(const QColor &ground);
+    QColor ground() const { return m_ground; }
+
     int lampNumber() const { return m_lampNumber; }
     void setLampNumber(int number) { m_lampNumber = number; }
 
@@ -28,5 +36,6 @@ protected:
 
 private:
     QPixmap m_picture;
+    QColor m_ground;
     int m_lampNumber = 0;
 };

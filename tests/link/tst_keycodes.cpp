@@ -67,6 +67,9 @@ private slots:
         QTest::newRow("9 shows as itself") << '9' << "9";
         QTest::newRow("0 shows as itself") << '0' << "0";
         QTest::newRow("a letter shows as itself") << 'W' << "W";
+        // Bytes of 0x80 and above read as Shift-JIS, like the address and data beside them.
+        QTest::newRow("0xB1 half-width katakana") << char(0xB1) << QStringLiteral("ｱ");
+        QTest::newRow("0xDF half-width semi-voiced mark") << char(0xDF) << QStringLiteral("ﾟ");
     }
     void kindTexts()
     {
