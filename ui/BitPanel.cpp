@@ -315,8 +315,10 @@ void BitPanel::ShowCommentLine(int line)
         auto *lamp = qobject_cast<ImageBox *>(slot(ControlTable::kImage + k));
         const int copy = kCommentLampOffset + k;
         auto *mirror = qobject_cast<ImageBox *>(slot(ControlTable::kImage + copy));
-        if (lamp && mirror)
+        if (lamp && mirror) {
             mirror->setPicture(lamp->picture());
+            mirror->setLampState(lamp->isOn(), lamp->colour());
+        }
     }
 
     const QString addr = lineText(ControlTable::kAddr, line);
@@ -377,6 +379,12 @@ void BitPanel::connectLamps()
         // A comment panel lamp copies main lamp n - 64, so a click on it means that lamp's bit.
         if (n >= kCommentLampOffset)
             lamp->setLampNumber(n - kCommentLampOffset);
+        // Named for assistive technology by the bit it shows and its display line.
+        const int number = lamp->lampNumber();
+        const QString name =
+            QStringLiteral("ビット%1 ライン%2").arg(LampBit(number)).arg(number / 16 + 1);
+        if (lamp->accessibleName() != name)
+            lamp->setAccessibleName(name);
         disconnect(lamp, &ImageBox::clicked, this, nullptr);
         connect(lamp, &ImageBox::clicked, this, [this, lamp] { bitLEDClick(lamp); });
     }

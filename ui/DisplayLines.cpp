@@ -381,16 +381,20 @@ void DisplayLines::ShowLineLamps(int line, const QString &data, const QString &k
         if (kind == KeyCodes::kindName(KeyCodes::Kind::In) && m_el.grnLED && m_el.darkGrnLED) {
             m_el.onLed->setPicture(m_el.grnLED->picture());
             m_el.offLed->setPicture(m_el.darkGrnLED->picture());
+            m_lampColour = ImageBox::Colour::Green;
         } else if (kind == KeyCodes::kindName(KeyCodes::Kind::Out) && m_el.redLED &&
                    m_el.darkRedLED) {
             m_el.onLed->setPicture(m_el.redLED->picture());
             m_el.offLed->setPicture(m_el.darkRedLED->picture());
+            m_lampColour = ImageBox::Colour::Red;
         }
         const quint16 states = DisplayLineModel::lampStates(data);
         for (int j = 0; j < 16; ++j) {
-            if (ImageBox *lamp = m_el.lamps[16 * line + j])
-                lamp->setPicture((states >> j) & 1 ? m_el.onLed->picture()
-                                                   : m_el.offLed->picture());
+            if (ImageBox *lamp = m_el.lamps[16 * line + j]) {
+                const bool on = (states >> j) & 1;
+                lamp->setPicture(on ? m_el.onLed->picture() : m_el.offLed->picture());
+                lamp->setLampState(on, m_lampColour);
+            }
         }
     }
     if (UpdateChannelMonitor)

@@ -3,6 +3,7 @@
 #include "link/DisplayLineModel.h"
 #include "link/DisplayLineTexts.h"
 #include "link/FrameSync.h"
+#include "platform/widgets/ImageBox.h"
 
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -13,7 +14,6 @@
 
 struct FormContext;
 struct DisplayFrame;
-class ImageBox;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -122,6 +122,8 @@ private:
                  *onLed = nullptr, *offLed = nullptr;
         std::array<ImageBox *, 64> lamps{};
     } m_el;
+    // The colour kind of the lamp pictures OnLed and OffLed hold: green until an OUT line.
+    ImageBox::Colour m_lampColour = ImageBox::Colour::Green;
     int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet
     // The conversion message the bit range last put in the status bar; empty when none.
     QString m_rangeMessage;

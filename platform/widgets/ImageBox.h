@@ -26,6 +26,17 @@ public:
     int lampNumber() const { return m_lampNumber; }
     void setLampNumber(int number) { m_lampNumber = number; }
 
+    // What a lamp shows, for assistive technology: whether its bit is on, and the colour kind
+    // of its pictures. Its accessible interface reports the state as checked or not and names
+    // it, with the colour, in its description; a change is announced only while an assistive
+    // client listens, so the frame stream pays nothing for it otherwise.
+    enum class Colour { None, Green, Red };
+    void setLampState(bool on, Colour colour);
+    bool isOn() const { return m_on; }
+    Colour colour() const { return m_colour; }
+    // "点灯" or "消灯", then the colour ("緑", "赤") when the lamp has one.
+    QString stateText() const;
+
 signals:
     void clicked();
     void rightClicked();
@@ -38,4 +49,6 @@ private:
     QPixmap m_picture;
     QColor m_ground;
     int m_lampNumber = 0;
+    bool m_on = false;
+    Colour m_colour = Colour::None;
 };
