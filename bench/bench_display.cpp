@@ -436,7 +436,7 @@ int main(int argc, char **argv)
     runUntil([&] { return paint.painted; }, 5000);
     form.removeEventFilter(&paint);
     runFor(500);
-    row("xcb: resident memory after start-up", residentMB(), "MB", Goal::Below, 40.01);
+    row("xcb: resident memory after start-up", residentMB(), "MB", Goal::Below, 40);
 
     CommPort *realPort = form.context().link.port();
     CountingPort counter(*realPort);
