@@ -1,4 +1,5 @@
 // qxwatch: front panel for the hand-held monitor unit of a QX field bus.
+#include "platform/ProfileFile.h"
 #include "platform/SettingsFile.h"
 #include "platform/SignalWatcher.h"
 #include "platform/widgets/ErrorGuard.h"
@@ -62,6 +63,10 @@ int main(int argc, char **argv)
 
     const SettingsFile settings = SettingsFile::forProgram(QCoreApplication::applicationFilePath(),
                                                            QStringLiteral(QX_INSTALL_BINDIR));
+    // A settings file that is a FIFO, a device or a folder is not read (defaults apply) and
+    // not written (the keys go to the user's file); the user hears why once.
+    if (const QString problem = ProfileFile(settings.path()).readProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "qxwatch: %s\n", problem.toLocal8Bit().constData());
     TForm1::Options options;
     options.settingsPath = settings.path();
     options.fallbackSettingsPath = settings.fallbackPath();

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Exceptions.h"
+#include "platform/RegularFile.h"
 #include "platform/SjisText.h"
 
 #include <QFile>
@@ -150,24 +151,18 @@ QByteArray CommentFile::format(const QList<CommentRow> &rows)
 
 QByteArray CommentFile::read(const QString &path)
 {
-    QFile file(path);
-    if (!QFileInfo::exists(path))
-        throw EFOpenError(QStringLiteral("ファイルが見つかりません"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.error() == QFileDevice::PermissionsError)
-            throw EFOpenError(QStringLiteral("ファイルアクセスが拒否されました"));
-        throw EFOpenError(QStringLiteral("ファイル %1 を開けません").arg(path));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path));
-    return bytes;
+    // Only a regular file: a FIFO, a device or a folder is refused without waiting on it.
+    RegularFile::Result file = RegularFile::read(path);
+    if (file.status != RegularFile::Status::Read)
+        throw EFOpenError(RegularFile::problem(path, file));
+    return std::move(file.bytes);
 }
 
 void CommentFile::write(const QString &path, const QByteArray &bytes)
 {
-    if (!writeFileAtomically(path, bytes))
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(path));
+    const AtomicFile::Result written = AtomicFile::replace(path, bytes);
+    if (!written)
+        throw EFCreateError(AtomicFile::problem(path, written));
 }
 
 void CommentFile::compile(const QList<CommentRow> &rows, CommentTables &tables)

@@ -39,12 +39,7 @@ bool writeEntries(const QString &path, const QList<SettingsFile::Entry> &entries
     // The user's configuration folder may not exist yet on a fresh account.
     if (path == SettingsFile::userFile())
         QDir().mkpath(QFileInfo(path).absolutePath());
-    ProfileFile ini(path);
-    for (const auto &[section, key, value] : entries) {
-        if (!ini.writeString(section, key, value))
-            return false;
-    }
-    return true;
+    return ProfileFile(path).writeStrings(entries);
 }
 
 } // namespace

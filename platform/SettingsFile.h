@@ -43,10 +43,10 @@ public:
     // The file written when path() cannot be; empty when there is none.
     const QString &fallbackPath() const { return m_fallbackPath; }
 
-    // Writes the entries in order to path(), or, when path() is read-only for this user or one
-    // entry cannot be written there, all of them to fallbackPath() (its folder made when
-    // missing). Returns the file that took every entry, or a null string when none did; the
-    // entries before the one that failed are then written.
+    // Writes the entries in order to path(), all of them in one replacement of the file, or,
+    // when path() is read-only for this user or cannot be written, all of them to
+    // fallbackPath() (its folder made when missing). Returns the file that took the entries, or
+    // a null string when none did; a file that could not take them is left as it was.
     QString write(const QList<Entry> &entries) const;
 
 private:
