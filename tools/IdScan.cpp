@@ -243,14 +243,52 @@ UnitWait::Result IdScan::pressAndWait(const QByteArray &key,
                                       const std::function<bool(const LineTexts &)> &shown)
 {
     return UnitWait::pressAndWait(
-        m_link, key, [this, &shown] { return shown(cursorLine()); }, m_stepTimeout, this);
+        m_link, key, [this, &shown] { return m_cancelled || shown(cursorLine()); }, m_stepTimeout,
+        this);
+}
+
+IdScan::Step IdScan::step(const QByteArray &key,
+                          const std::function<bool(const LineTexts &)> &shown)
+{
+    // Once the window has closed no key goes to the unit any more.
+    if (m_cancelled)
+        return Step::Cancelled;
+    switch (pressAndWait(key, shown)) {
+    case UnitWait::Result::Gone:
+        return Step::Gone;
+    case UnitWait::Result::PortClosed:
+        return Step::PortClosed;
+    case UnitWait::Result::TimedOut:
+        return Step::TimedOut;
+    case UnitWait::Result::Shown:
+        break;
+    }
+    return m_cancelled ? Step::Cancelled : Step::Shown;
+}
+
+void IdScan::cancelScan()
+{
+    if (m_scanning)
+        m_cancelled = true;
+}
+
+bool IdScan::eventFilter(QObject *watched, QEvent *event)
+{
+    // A hide from the program (close, File "終了(&X)"), not a minimise by the window manager.
+    if (watched == m_window && event->type() == QEvent::Hide && !event->spontaneous())
+        cancelScan();
+    return QObject::eventFilter(watched, event);
 }
 
 void IdScan::beginScan()
 {
     m_scanning = true;
-    m_interrupted = false;
+    m_reported = false;
+    m_cancelled = false;
     m_scanButton->setDown(true);
+    m_window = m_panel->window();
+    if (m_window)
+        m_window->installEventFilter(this);
     if (m_statusBar) {
         m_statusBeforeScan = m_statusBar->currentMessage();
         m_statusBar->showMessage(QStringLiteral("IDスキャン中..."));
@@ -261,21 +299,39 @@ void IdScan::endScan()
 {
     m_scanning = false;
     m_scanButton->setDown(false);
-    if (m_statusBar && !m_interrupted)
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_window = nullptr;
+    // A press that ran no scan (the unit already at the end of its list) leaves the status as
+    // it was; every scan that ran has said how it ended.
+    if (m_statusBar && !m_reported)
         m_statusBar->showMessage(m_statusBeforeScan);
 }
 
-void IdScan::showInterruption(UnitWait::Result why)
+void IdScan::showInterruption(Step why, int idsRead)
 {
-    m_interrupted = true;
+    m_reported = true;
     if (!m_statusBar)
         return;
-    if (why == UnitWait::Result::PortClosed)
-        m_statusBar->showMessage(
-            QStringLiteral("IDスキャンを中断しました（ポートが閉じられました）"));
-    else
-        m_statusBar->showMessage(
-            QStringLiteral("IDスキャンを中断しました（ユニットの応答がありません）"));
+    QString text;
+    switch (why) {
+    case Step::PortClosed:
+        text = QStringLiteral("IDスキャンを中断しました（ポートが閉じられました）");
+        break;
+    case Step::TimedOut:
+        text = QStringLiteral("IDスキャンを中断しました（ユニットの応答がありません）");
+        break;
+    case Step::Cancelled:
+        text = QStringLiteral("IDスキャンを中止しました（ウィンドウが閉じられました）");
+        break;
+    case Step::Shown:
+    case Step::Gone:
+        return;
+    }
+    if (idsRead >= 0)
+        text += QStringLiteral("。読み取ったID %1 件までの途中結果です（カウンタは空のまま）")
+                    .arg(idsRead);
+    m_statusBar->showMessage(text);
 }
 
 void IdScan::btnIDScanClick()
@@ -286,11 +342,10 @@ void IdScan::btnIDScanClick()
 
     const LineTexts line = cursorLine();
     if (!showsIds(line.kind)) {
-        const UnitWait::Result result =
-            pressAndWait(kKeyId, [](const LineTexts &l) { return showsIds(l.kind); });
-        if (result == UnitWait::Result::Gone)
+        const Step result = step(kKeyId, [](const LineTexts &l) { return showsIds(l.kind); });
+        if (result == Step::Gone)
             return;
-        if (result != UnitWait::Result::Shown) {
+        if (result != Step::Shown) {
             showInterruption(result);
             return;
         }
@@ -301,25 +356,25 @@ void IdScan::btnIDScanClick()
         return;
 
     // Re-enter the list at address 000, each key confirmed by the unit's display.
-    struct Step {
+    struct KeyStep {
         QByteArray key;
         std::function<bool(const LineTexts &)> done;
     };
     const auto addressIs = [](const char *addr) {
         return [text = QString::fromLatin1(addr)](const LineTexts &l) { return l.addr == text; };
     };
-    const Step steps[] = {
+    const KeyStep steps[] = {
         {kKeyId, addressIs("   ")},
         {kKeyZero, addressIs("0  ")},
         {kKeyZero, addressIs("00 ")},
         {kKeyZero, addressIs("000")},
         {kKeyEnter, [](const LineTexts &l) { return l.data != kNoData; }},
     };
-    for (const Step &step : steps) {
-        const UnitWait::Result result = pressAndWait(step.key, step.done);
-        if (result == UnitWait::Result::Gone)
+    for (const KeyStep &keyStep : steps) {
+        const Step result = step(keyStep.key, keyStep.done);
+        if (result == Step::Gone)
             return;
-        if (result != UnitWait::Result::Shown) {
+        if (result != Step::Shown) {
             showInterruption(result);
             return;
         }
@@ -351,18 +406,29 @@ void IdScan::scanLoop()
 {
     QHash<QString, int> counts;
     int row = 1;
-    UnitWait::Result stop = UnitWait::Result::Shown;
+    Step stop = Step::Shown;
 
     LineTexts line = cursorLine();
     while (line.data != kEndOfList) {
         const QString id = line.data.mid(1, 3);
         setCell(row, 0, id);
-        const int k = StrToInt(id.left(1));
-        const QString type = typeOf(m_busMode, k);
-        setCell(row, 1, type);
-        if (!type.isEmpty())
-            ++counts[type];
-        const int address = hexValue(id) & (k < 8 ? 0x1FF : 0xFF);
+        int k = 0;
+        int address = 0;
+        try {
+            k = StrToInt(id.left(1));
+            const QString type = typeOf(m_busMode, k);
+            setCell(row, 1, type);
+            if (!type.isEmpty())
+                ++counts[type];
+            address = hexValue(id) & (k < 8 ? 0x1FF : 0xFF);
+        } catch (const EConvertError &) {
+            // The counters keep what they showed; the status says this scan did not finish.
+            m_reported = true;
+            if (m_statusBar)
+                m_statusBar->showMessage(
+                    QStringLiteral("IDスキャンを中断しました（%1 行目のIDが読めません）").arg(row));
+            throw;
+        }
         setCell(row, 2, QString::number(address));
         setCell(row, 3,
                 line.kind == KeyCodes::kindName(KeyCodes::Kind::Eid) ? QStringLiteral("ERR")
@@ -371,17 +437,38 @@ void IdScan::scanLoop()
         m_grid->setRowCount(row - 1);
 
         const QString previous = line.data;
-        const UnitWait::Result result =
-            pressAndWait(kKeyNext, [&previous](const LineTexts &l) { return l.data != previous; });
-        if (result == UnitWait::Result::Gone)
+        const Step result =
+            step(kKeyNext, [&previous](const LineTexts &l) { return l.data != previous; });
+        if (result == Step::Gone)
             return;
-        if (result != UnitWait::Result::Shown) {
+        if (result != Step::Shown) {
             stop = result;
             break;
         }
         line = cursorLine();
     }
 
+    if (stop != Step::Shown) {
+        // A partial count must not pass for the bus's: the counters stay empty.
+        clearCounts();
+        showInterruption(stop, row - 1);
+        return;
+    }
+    showCounts(counts);
+    m_reported = true;
+    if (m_statusBar)
+        m_statusBar->showMessage(
+            QStringLiteral("IDスキャンが完了しました（ID %1 件）").arg(row - 1));
+}
+
+void IdScan::clearCounts()
+{
+    for (QLineEdit *counter : {m_wiCnt, m_woCnt, m_biCnt, m_boCnt, m_uwCnt, m_lumoCnt, m_totalCnt})
+        counter->clear();
+}
+
+void IdScan::showCounts(const QHash<QString, int> &counts)
+{
     const auto show = [&counts](QLineEdit *counter, const char *type) {
         counter->setText(QString::number(counts.value(QLatin1String(type))));
     };
@@ -390,18 +477,16 @@ void IdScan::scanLoop()
         show(m_biCnt, "IN");
         m_totalCnt->setText(QString::number(counts.value(QStringLiteral("IN")) +
                                             counts.value(QStringLiteral("OUT"))));
-    } else {
-        show(m_wiCnt, "WI");
-        show(m_woCnt, "WO");
-        show(m_biCnt, "BI");
-        show(m_boCnt, "BO");
-        show(m_uwCnt, "UW");
-        show(m_lumoCnt, "LM");
-        int total = 0;
-        for (const char *type : {"WI", "WO", "BI", "BO", "UW", "LM"})
-            total += counts.value(QLatin1String(type));
-        m_totalCnt->setText(QString::number(total));
+        return;
     }
-    if (stop != UnitWait::Result::Shown)
-        showInterruption(stop);
+    show(m_wiCnt, "WI");
+    show(m_woCnt, "WO");
+    show(m_biCnt, "BI");
+    show(m_boCnt, "BO");
+    show(m_uwCnt, "UW");
+    show(m_lumoCnt, "LM");
+    int total = 0;
+    for (const char *type : {"WI", "WO", "BI", "BO", "UW", "LM"})
+        total += counts.value(QLatin1String(type));
+    m_totalCnt->setText(QString::number(total));
 }

@@ -2,7 +2,9 @@
 
 #include "link/UnitWait.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -28,7 +30,12 @@ class UnitLink;
 // Every wait for the unit processes window events, so the display keeps being drawn and the
 // window stays usable; a wait also ends when the port closes or when the awaited change has not
 // come within the step time-out, and the scan then stops and says why in the status bar. A
-// second press while a scan runs is ignored.
+// second press while a scan runs is ignored. Closing the window the page sits in (File
+// "終了(&X)" or the window's close) ends a running scan at once: no key is pressed after it.
+//
+// The status bar tells what the scan that just ran did: how many IDs a complete scan found, or
+// why a scan stopped and how many IDs it read by then. A scan cut short leaves the counters
+// empty, so that a partial count is never taken for the bus's; its rows stay in the grid.
 //
 // Thread contract: window thread only.
 class IdScan : public QObject
@@ -58,6 +65,9 @@ public:
 
     bool isScanning() const { return m_scanning; }
 
+    // Ends a running scan at its next step without pressing another key (the window closing).
+    void cancelScan();
+
     // Shortens the step time-out (tests); kScanStepTimeout otherwise.
     void setStepTimeout(std::chrono::milliseconds timeout) { m_stepTimeout = timeout; }
 
@@ -81,7 +91,14 @@ private:
     void beginScan();
     void endScan();
     void scanLoop();
-    void showInterruption(UnitWait::Result why);
+    // How a wait for the unit ended, the window closing included.
+    enum class Step { Shown, PortClosed, TimedOut, Cancelled, Gone };
+    Step step(const QByteArray &key, const std::function<bool(const LineTexts &)> &shown);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showInterruption(Step why, int idsRead = -1);
+    void showCounts(const QHash<QString, int> &counts);
+    void clearCounts();
     void setCell(int row, int column, const QString &text);
 
     const UnitLink &m_link;
@@ -89,7 +106,9 @@ private:
     QStatusBar *m_statusBar = nullptr;
     int m_busMode = 0;
     bool m_scanning = false;
-    bool m_interrupted = false;
+    bool m_reported = false; // the status bar tells how this scan ended
+    bool m_cancelled = false;
+    QPointer<QWidget> m_window; // watched for its closing while a scan runs
     QString m_statusBeforeScan;
     std::chrono::milliseconds m_stepTimeout = kScanStepTimeout;
 
