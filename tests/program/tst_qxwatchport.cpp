@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The real qxwatch program, run offscreen from a folder of its own (its settings file lives
@@ -91,6 +92,44 @@ private slots:
         const ProfileFile ini(m_dir.filePath("qxwatch.ini"));
         QCOMPARE(ini.readString("COM", "Port", "?"), QString("1"));
         QCOMPARE(ini.readString("PORTS", "COM1", "none"), QString("none"));
+    }
+
+    void startsPastASettingsFileThatIsAFifo()
+    {
+        const QString lockFolder = QFileInfo("/run/lock").isDir() ? "/run/lock" : "/var/lock";
+        if (!QFileInfo(lockFolder).isWritable())
+            QSKIP("this user cannot make lock files in the system's lock folder");
+        const QString fifo = m_dir.filePath("qxwatch.ini");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QTemporaryDir config;
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+
+        QProcess qxwatch;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", config.path());
+        qxwatch.setProcessEnvironment(env);
+        qxwatch.start(m_program, {"--port", "COM1=" + pty.slavePath(), "--connect"});
+        QVERIFY(qxwatch.waitForStarted(5000));
+        // Start-up got through to the connect: the FIFO held nothing up.
+        QTRY_VERIFY_WITH_TIMEOUT(holdsDevice(qxwatch.processId(), pty.slavePath()), 10000);
+        ::kill(pid_t(qxwatch.processId()), SIGTERM);
+        QVERIFY(qxwatch.waitForFinished(10000));
+        QCOMPARE(qxwatch.exitStatus(), QProcess::NormalExit);
+        const QString err = QString::fromLocal8Bit(qxwatch.readAllStandardError());
+        QVERIFY2(err.contains(
+                     QStringLiteral("ファイル %1 は通常のファイルではないため開けません（FIFO）")
+                         .arg(fifo)),
+                 qPrintable(err));
+        // The FIFO is left as it is; the settings went to the user's file.
+        struct stat st {
+        };
+        QCOMPARE(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+        const ProfileFile user(config.filePath("qxwatch/qxwatch.ini"));
+        QCOMPARE(user.readString("COM", "Port", "?"), QString("1"));
+        QFile::remove(fifo);
     }
 
     void refusesAPortOptionItCannotUse_data()
