@@ -1,6 +1,9 @@
-// The settings file reader on arbitrary file contents: after one key is written, that key reads
-// back as written and every other key reads as it did before.
+// The settings file reader on arbitrary file contents, up to the size limit the run is given
+// (-max_len): every key reads as a plain line-by-line reading of the file finds it (the kept,
+// indexed read must agree with it), the reader's own size limit holds, and after one save of
+// up to three keys those keys read back as written and every other key reads as before.
 #include "platform/ProfileFile.h"
+#include "platform/RegularFile.h"
 #include "platform/SjisText.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -33,35 +36,81 @@ bool plainName(const QString &s)
     return plain.match(s).hasMatch();
 }
 
+// The profile functions' reading, line by line with nothing kept: the reference.
+QString plainRead(const QByteArray &bytes, const QString &section, const QString &key,
+                  const QString &def)
+{
+    bool inSection = false;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
+            ++end;
+        const QByteArray line = bytes.mid(start, end - start);
+        start =
+            end +
+            (end + 1 < bytes.size() && bytes.at(end) == '\r' && bytes.at(end + 1) == '\n' ? 2 : 1);
+        const QByteArray t = line.trimmed();
+        if (t.startsWith('[') && t.indexOf(']') >= 0) {
+            const QString name = fromSjis(t.mid(1, t.indexOf(']') - 1)).trimmed();
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype eq = line.indexOf('=');
+        if (!inSection || eq < 0)
+            continue;
+        if (fromSjis(line.left(eq)).trimmed().compare(key, Qt::CaseInsensitive) != 0)
+            continue;
+        QByteArray v = line.mid(eq + 1).trimmed();
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.mid(1, v.size() - 2);
+        return fromSjis(v);
+    }
+    return def;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static QTemporaryDir dir;
+    static quint64 runs = 0;
     if (!dir.isValid())
         std::abort();
     FuzzedDataProvider in(data, size);
-    const int writeSection = in.ConsumeIntegralInRange<int>(0, int(kSections.size()) - 1);
-    const int writeKey = in.ConsumeIntegralInRange<int>(0, int(kKeys.size()) - 1);
-    const uint32_t valueNumber = in.ConsumeIntegral<uint32_t>();
-    const std::vector<uint8_t> bytes = in.ConsumeRemainingBytes<uint8_t>();
+    const int writes = in.ConsumeIntegralInRange<int>(1, 3);
+    QList<ProfileFile::Entry> entries;
+    for (int i = 0; i < writes; ++i) {
+        const int s = in.ConsumeIntegralInRange<int>(0, int(kSections.size()) - 1);
+        const int k = in.ConsumeIntegralInRange<int>(0, int(kKeys.size()) - 1);
+        entries.append(
+            {kSections.at(s), kKeys.at(k), QString::number(in.ConsumeIntegral<uint32_t>())});
+    }
+    const qint64 limit = in.ConsumeIntegralInRange<qint64>(0, 1024);
+    const std::vector<uint8_t> raw = in.ConsumeRemainingBytes<uint8_t>();
+    const QByteArray bytes(reinterpret_cast<const char *>(raw.data()), qsizetype(raw.size()));
 
-    const QString path = dir.filePath("fuzz.ini");
+    // A file of its own per input: the reader keeps what it read by the file's stamp, and two
+    // inputs written to one name within a clock tick could share a stamp.
+    const QString path = dir.filePath(QStringLiteral("fuzz%1.ini").arg(++runs));
     {
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
             std::abort();
-        file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
     }
-    ProfileFile ini(path);
 
+    const RegularFile::Result limited = RegularFile::read(path, limit);
+    if ((limited.status == RegularFile::Status::TooLarge) != (bytes.size() > limit))
+        fail("the read limit was not kept", QString::number(limit), QString());
+    if (limited.status == RegularFile::Status::Read && limited.bytes != bytes)
+        fail("a read within the limit changed the bytes", QString::number(limit), QString());
+
+    ProfileFile ini(path);
     // Every plain section and key name of the file, plus the program's own.
     QStringList sections = kSections;
     QStringList keys = kKeys;
-    for (const QByteArray &line :
-         QByteArray::fromRawData(reinterpret_cast<const char *>(bytes.data()),
-                                 qsizetype(bytes.size()))
-             .split('\n')) {
+    for (const QByteArray &line : bytes.split('\n')) {
         const QString text = fromSjis(line).trimmed();
         if (text.startsWith(u'[') && text.indexOf(u']') > 0) {
             const QString name = text.mid(1, text.indexOf(u']') - 1).trimmed();
@@ -80,29 +129,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QList<QString> before;
     for (const QString &s : sections) {
-        for (const QString &k : keys)
-            before << ini.readString(s, k, QStringLiteral("<none>"));
+        for (const QString &k : keys) {
+            const QString value = ini.readString(s, k, QStringLiteral("<none>"));
+            if (value != plainRead(bytes, s, k, QStringLiteral("<none>")))
+                fail("the indexed read differs from a plain reading", s, k);
+            before << value;
+        }
     }
 
-    const QString section = kSections.at(writeSection);
-    const QString key = kKeys.at(writeKey);
-    const QString value = QString::number(valueNumber);
-    if (!ini.writeString(section, key, value))
-        fail("write failed", section, key);
-    if (ini.readString(section, key, QStringLiteral("<none>")) != value)
-        fail("written value does not read back", section, key);
-    if (valueNumber <= 0x7FFFFFFF && ini.readInt(section, key, -1) != int(valueNumber))
-        fail("written number does not read back as one", section, key);
+    if (!ini.writeStrings(entries))
+        fail("write failed", std::get<0>(entries.front()), std::get<1>(entries.front()));
+    auto writtenValue = [&entries](const QString &s, const QString &k) -> const QString * {
+        const QString *value = nullptr;
+        for (const auto &[section, key, v] : entries) {
+            if (s.compare(section, Qt::CaseInsensitive) == 0 &&
+                k.compare(key, Qt::CaseInsensitive) == 0)
+                value = &v;
+        }
+        return value;
+    };
+    for (const auto &[section, key, value] : entries) {
+        const QString *last = writtenValue(section, key);
+        if (ini.readString(section, key, QStringLiteral("<none>")) != *last)
+            fail("written value does not read back", section, key);
+        const uint32_t number = last->toUInt();
+        if (number <= 0x7FFFFFFF && ini.readInt(section, key, -1) != int(number))
+            fail("written number does not read back as one", section, key);
+    }
 
     qsizetype n = 0;
     for (const QString &s : sections) {
         for (const QString &k : keys) {
-            const bool written = s.compare(section, Qt::CaseInsensitive) == 0 &&
-                                 k.compare(key, Qt::CaseInsensitive) == 0;
-            if (!written && ini.readString(s, k, QStringLiteral("<none>")) != before.at(n))
+            if (!writtenValue(s, k) &&
+                ini.readString(s, k, QStringLiteral("<none>")) != before.at(n))
                 fail("another key changed", s, k);
             ++n;
         }
     }
+    QFile::remove(path);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include "platform/RegularFile.h"
 #include "platform/SjisText.h"
 
-#include <QHash>
+#include <QMutex>
 
 #include <algorithm>
 #include <cstring>
@@ -241,14 +241,23 @@ struct CacheEntry {
     std::shared_ptr<const Parsed> parsed;
 };
 
+// The kept reads, shared by every ProfileFile of the process; the lock keeps the list whole
+// should two threads read settings at once (a parsed file itself never changes).
 std::vector<CacheEntry> &cache()
 {
     static std::vector<CacheEntry> entries;
     return entries;
 }
 
+QMutex &cacheLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
 void forget(const QString &path)
 {
+    const QMutexLocker locker(&cacheLock());
     auto &entries = cache();
     entries.erase(std::remove_if(entries.begin(), entries.end(),
                                  [&path](const CacheEntry &e) { return e.path == path; }),
@@ -258,18 +267,23 @@ void forget(const QString &path)
 // The file as it is now: the kept read while its stamp is unchanged, otherwise a fresh one.
 std::shared_ptr<const Parsed> parsedFile(const QString &path)
 {
-    auto &entries = cache();
     const std::optional<RegularFile::Stamp> now = RegularFile::stampOf(path);
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it->path != path)
-            continue;
-        if (now && it->parsed->status == RegularFile::Status::Read && it->parsed->stamp == *now)
-            return it->parsed;
-        entries.erase(it);
-        break;
+    {
+        const QMutexLocker locker(&cacheLock());
+        auto &entries = cache();
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->path != path)
+                continue;
+            if (now && it->parsed->stamp == *now)
+                return it->parsed;
+            entries.erase(it);
+            break;
+        }
     }
     std::shared_ptr<const Parsed> parsed = readParsed(path);
     // Only a regular file's read can be told apart from its next state.
+    const QMutexLocker locker(&cacheLock());
+    auto &entries = cache();
     if (parsed->status == RegularFile::Status::Read) {
         if (entries.size() >= std::size_t(ProfileFile::kCachedFiles))
             entries.erase(entries.begin());
