@@ -8,12 +8,15 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace
 {
@@ -36,44 +39,67 @@ bool plainName(const QString &s)
     return plain.match(s).hasMatch();
 }
 
-// The profile functions' reading, line by line with nothing kept: the reference.
-QString plainRead(const QByteArray &bytes, const QString &section, const QString &key,
-                  const QString &def)
+// The profile functions' reading, line by line in file order with no index: the reference.
+// Each line is decoded once per input; a lookup walks the lines.
+class PlainProfile
 {
-    bool inSection = false;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = start;
-        while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
-            ++end;
-        const QByteArray line = bytes.mid(start, end - start);
-        start =
-            end +
-            (end + 1 < bytes.size() && bytes.at(end) == '\r' && bytes.at(end + 1) == '\n' ? 2 : 1);
-        const QByteArray t = line.trimmed();
-        if (t.startsWith('[') && t.indexOf(']') >= 0) {
-            const QString name = fromSjis(t.mid(1, t.indexOf(']') - 1)).trimmed();
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
-            continue;
+public:
+    explicit PlainProfile(const QByteArray &bytes)
+    {
+        qsizetype start = 0;
+        while (start < bytes.size()) {
+            qsizetype end = start;
+            while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
+                ++end;
+            const QByteArray line = bytes.mid(start, end - start);
+            const bool crlf =
+                end + 1 < bytes.size() && bytes.at(end) == '\r' && bytes.at(end + 1) == '\n';
+            start = end + (crlf ? 2 : 1);
+            const QByteArray t = line.trimmed();
+            if (t.startsWith('[') && t.indexOf(']') >= 0) {
+                m_lines.push_back({true, fromSjis(t.mid(1, t.indexOf(']') - 1)).trimmed(), {}});
+                continue;
+            }
+            const qsizetype eq = line.indexOf('=');
+            if (eq < 0)
+                continue;
+            QByteArray v = line.mid(eq + 1).trimmed();
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+                v = v.mid(1, v.size() - 2);
+            m_lines.push_back({false, fromSjis(line.left(eq)).trimmed(), fromSjis(v)});
         }
-        const qsizetype eq = line.indexOf('=');
-        if (!inSection || eq < 0)
-            continue;
-        if (fromSjis(line.left(eq)).trimmed().compare(key, Qt::CaseInsensitive) != 0)
-            continue;
-        QByteArray v = line.mid(eq + 1).trimmed();
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.mid(1, v.size() - 2);
-        return fromSjis(v);
     }
-    return def;
-}
+
+    QString read(const QString &section, const QString &key, const QString &def) const
+    {
+        bool inSection = false;
+        for (const Line &line : m_lines) {
+            if (line.section)
+                inSection = line.name.compare(section, Qt::CaseInsensitive) == 0;
+            else if (inSection && line.name.compare(key, Qt::CaseInsensitive) == 0)
+                return line.value;
+        }
+        return def;
+    }
+
+private:
+    struct Line {
+        bool section;
+        QString name;
+        QString value;
+    };
+    std::vector<Line> m_lines;
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir dir;
+    // In memory where there is such a folder: each save syncs to disk, which would otherwise
+    // set the pace of the run.
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                 ? QStringLiteral("/dev/shm/fuzz_profile-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/fuzz_profile-XXXXXX"));
     static quint64 runs = 0;
     if (!dir.isValid())
         std::abort();
@@ -127,11 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sections = sections.mid(0, 8);
     keys = keys.mid(0, 8);
 
+    const PlainProfile plain(bytes);
     QList<QString> before;
     for (const QString &s : sections) {
         for (const QString &k : keys) {
             const QString value = ini.readString(s, k, QStringLiteral("<none>"));
-            if (value != plainRead(bytes, s, k, QStringLiteral("<none>")))
+            if (value != plain.read(s, k, QStringLiteral("<none>")))
                 fail("the indexed read differs from a plain reading", s, k);
             before << value;
         }
