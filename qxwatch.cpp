@@ -4,6 +4,7 @@
 #include "platform/SignalWatcher.h"
 #include "platform/widgets/ErrorGuard.h"
 #include "platform/widgets/GuardedApplication.h"
+#include "platform/widgets/WindowSystem.h"
 #include "ui/CommandLine.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -53,8 +54,10 @@ int main(int argc, char **argv)
 
     GuardedApplication app(argc, argv);
     setNames();
-    QApplication::setApplicationDisplayName("qxwatch");
+    // No display name: the window system would append it to every window title. The
+    // application name "qxwatch" still names the program to the desktop (its window class).
     QGuiApplication::setDesktopFileName(kDesktopId);
+    WindowSystem::installToolkitTranslation();
     QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId));
     // The toolkit's own options (-platform, -style ...) are gone from these arguments.
     const CommandLine command = CommandLine::parse(QApplication::arguments());
@@ -80,6 +83,7 @@ int main(int argc, char **argv)
         if (form.close())
             QCoreApplication::quit();
     });
+    WindowSystem::offerFixedFrame(&form);
     form.show();
     if (command.connectAtStart())
         QTimer::singleShot(

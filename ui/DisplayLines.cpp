@@ -79,6 +79,10 @@ void setTextIf(QLineEdit *edit, const QString &text)
 
 DisplayLines::DisplayLines(FormContext &ctx, QObject *parent) : DisplayLineTexts(parent), m_ctx(ctx)
 {
+    indicatorClock = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+    };
     m_indicatorTimer.setSingleShot(true);
     connect(&m_indicatorTimer, &QTimer::timeout, this, &DisplayLines::showIndicatorState);
 }
@@ -207,6 +211,8 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
             handleFrame(DisplayFrame::decode(m_sync.frameData()));
             m_sync.clearText();
             toggleIndicator();
+            if (FrameTaken)
+                FrameTaken();
             break;
         case FrameSync::Verdict::Incomplete:
             break;
@@ -218,17 +224,18 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
 void DisplayLines::toggleIndicator()
 {
     m_indicatorOn = !m_indicatorOn;
-    if (!m_indicatorShown.isValid() || m_indicatorShown.elapsed() >= kIndicatorPeriod.count())
+    const std::chrono::milliseconds since =
+        m_indicatorShownAt ? indicatorClock() - *m_indicatorShownAt : kIndicatorPeriod;
+    if (since >= kIndicatorPeriod)
         showIndicatorState();
     else if (!m_indicatorTimer.isActive())
-        m_indicatorTimer.start(kIndicatorPeriod -
-                               std::chrono::milliseconds(m_indicatorShown.elapsed()));
+        m_indicatorTimer.start(kIndicatorPeriod - since);
 }
 
 void DisplayLines::showIndicatorState()
 {
     m_indicatorTimer.stop();
-    m_indicatorShown.start();
+    m_indicatorShownAt = indicatorClock();
     if (m_el.recIndicator && m_el.recIndicator->isHidden() == m_indicatorOn)
         m_el.recIndicator->setVisible(m_indicatorOn);
 }

@@ -5,12 +5,12 @@
 #include "link/FrameSync.h"
 #include "platform/widgets/ImageBox.h"
 
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 struct FormContext;
 struct DisplayFrame;
@@ -65,6 +65,8 @@ public:
     std::function<void(int line, const QString &data, const QString &addr)> UpdateChannelMonitor;
     std::function<void(int line)> ShowCommentLine;
     std::function<void(const QString &addr)> PlaceBitCursor;
+    // After each good frame has been drawn.
+    std::function<void()> FrameTaken;
     // The outer window heights of the two display modes, applied on every good frame; the
     // window keeps its height while they are not set.
     std::function<int()> BitModeHeight;
@@ -76,6 +78,9 @@ public:
     bool indicatorOn() const { return m_indicatorOn; }
     void hideIndicator();
     static constexpr std::chrono::milliseconds kIndicatorPeriod{100};
+    // The monotonic clock the indicator's period is measured by (the steady clock; tests give
+    // a simulated one).
+    std::function<std::chrono::milliseconds()> indicatorClock;
 
     // Good frames handled since start-up (for diagnostics and benchmarks).
     quint64 goodFrames() const { return m_goodFrames; }
@@ -128,6 +133,7 @@ private:
     // The conversion message the bit range last put in the status bar; empty when none.
     QString m_rangeMessage;
     bool m_indicatorOn = false;
-    QElapsedTimer m_indicatorShown; // since the screen last caught up with m_indicatorOn
+    // When the screen last caught up with m_indicatorOn, on indicatorClock; none yet.
+    std::optional<std::chrono::milliseconds> m_indicatorShownAt;
     QTimer m_indicatorTimer;
 };

@@ -5,11 +5,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QEvent>
 #include <QFrame>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QShortcut>
 #include <array>
 
 namespace
@@ -17,17 +19,21 @@ namespace
 
 constexpr QSize kPictureSize{16, 16};
 
+// The keyboard route of the hexadecimal key F.
+const QKeySequence kHexFKey(Qt::ALT | Qt::SHIFT | Qt::Key_F);
+
 enum class Picture { Up, Down, Left, Right, Enter };
 
-// The arrow and enter pictures of the cursor keys and ENT, drawn once per button.
-QIcon keyPicture(Picture which)
+// The arrow and enter pictures of the cursor keys and ENT, drawn in the button's text colour of
+// the palette (dark text on a light button, light text on a dark one).
+QIcon keyPicture(Picture which, const QColor &ink)
 {
     QPixmap pixmap(kPictureSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
+    p.setBrush(ink);
     QPolygonF arrow;
     switch (which) {
     case Picture::Up:
@@ -49,10 +55,10 @@ QIcon keyPicture(Picture which)
         stem.lineTo(13, 10);
         stem.lineTo(6, 10);
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         p.drawPath(stem);
         p.setPen(Qt::NoPen);
-        p.setBrush(Qt::black);
+        p.setBrush(ink);
         arrow << QPointF(1, 10) << QPointF(7, 5.5) << QPointF(7, 14.5);
         break;
     }
@@ -61,6 +67,38 @@ QIcon keyPicture(Picture which)
     p.end();
     return QIcon(pixmap);
 }
+
+// Draws a picture key's picture afresh whenever the button's palette changes (a dark desktop
+// theme chosen while the program runs).
+class PictureInk : public QObject
+{
+public:
+    PictureInk(QAbstractButton *button, Picture picture) : QObject(button), m_picture(picture)
+    {
+        button->installEventFilter(this);
+        paint(button);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The application's palette reaches the button after this notice: paint once it has.
+        if (event->type() == QEvent::PaletteChange ||
+            event->type() == QEvent::ApplicationPaletteChange) {
+            auto *button = static_cast<QAbstractButton *>(watched);
+            QMetaObject::invokeMethod(
+                this, [this, button] { paint(button); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    void paint(QAbstractButton *button) const
+    {
+        button->setIcon(keyPicture(m_picture, button->palette().color(QPalette::ButtonText)));
+    }
+
+    Picture m_picture;
+};
 
 QFrame *makePanel(QWidget *parent, const char *name, const QRect &geometry)
 {
@@ -78,18 +116,20 @@ QPushButton *makeKey(QWidget *parent, const char *name, const QString &caption, 
     button->setGeometry(geometry);
     if (!hint.isEmpty())
         button->setToolTip(hint);
-    // Like the unit's own keys, these never hold the keyboard focus: a key press on the window
-    // must reach the menu shortcuts, not trigger the last clicked button.
-    button->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches every key, but a click gives none of them the focus: a key press on the
+    // window must reach the menu shortcuts, not trigger the last clicked button.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
+// A key shown by a picture: screen readers call it by its name.
 QPushButton *makePictureKey(QWidget *parent, const char *name, Picture picture, const QString &hint,
-                            const QRect &geometry)
+                            const QString &accessibleName, const QRect &geometry)
 {
     QPushButton *button = makeKey(parent, name, QString(), hint, geometry);
-    button->setIcon(keyPicture(picture));
     button->setIconSize(kPictureSize);
+    button->setAccessibleName(accessibleName);
+    new PictureInk(button, picture);
     return button;
 }
 
@@ -114,11 +154,18 @@ KeyPad::KeyPad(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
         if (QAbstractButton *b = button(qPrintable(QStringLiteral("btn%1").arg(d))))
             b->setEnabled(false);
     setEnabled({"btnUP", "btnDOWN", "btnLEFT", "btnRIGHT", "btnENT", "btnCLR", "btnINIT"}, true);
-    if (m_ctx.form) {
-        for (const char *name : {"MenuMode", "GoTo1"})
-            if (auto *menu = m_ctx.form->findChild<QMenu *>(QLatin1String(name)))
-                menu->setEnabled(false);
-    }
+    setMenusEnabled(false);
+}
+
+void KeyPad::setMenusEnabled(bool on)
+{
+    // The menu's title item holds the state; the menu itself stays enabled, or it would look
+    // usable and never open.
+    if (!m_ctx.form)
+        return;
+    for (const char *name : {"MenuMode", "GoTo1"})
+        if (auto *menu = m_ctx.form->findChild<QMenu *>(QLatin1String(name)))
+            menu->menuAction()->setEnabled(on);
 }
 
 void KeyPad::build()
@@ -152,10 +199,20 @@ void KeyPad::build()
         for (int c = 0; c < 4; ++c) {
             const int digit = (3 - r) * 4 + c;
             const QString name = QStringLiteral("btn%1").arg(digit);
+            // Alt+0 .. Alt+E are the keys' access keys. Alt+F is the File menu's, so F has
+            // Alt+Shift+F instead: two owners of one access key would make each press pick
+            // the other one in turn.
+            const QString hex = QString::number(digit, 16).toUpper();
             QPushButton *key = makeKey(
-                tenKey, qPrintable(name), QLatin1Char('&') + QString::number(digit, 16).toUpper(),
-                QString(), QRect(2 + c * kColumnStep, 1 + r * kRowStep, kKeyWidth, kKeyHeight));
+                tenKey, qPrintable(name), digit == 15 ? hex : QLatin1Char('&') + hex, QString(),
+                QRect(2 + c * kColumnStep, 1 + r * kRowStep, kKeyWidth, kKeyHeight));
             connect(key, &QPushButton::clicked, this, [this, digit] { btnDigitClick(digit); });
+            if (digit == 15 && m_ctx.form) {
+                key->setAccessibleDescription(kHexFKey.toString(QKeySequence::NativeText));
+                auto *route = new QShortcut(kHexFKey, m_ctx.form);
+                route->setObjectName(QStringLiteral("btn15Shortcut"));
+                connect(route, &QShortcut::activated, key, [key] { key->animateClick(); });
+            }
         }
     }
     const int sideX = 2 + 4 * kColumnStep + 2;
@@ -163,6 +220,7 @@ void KeyPad::build()
                     QRect(sideX, 1, kKeyWidth, kKeyHeight)),
             &QPushButton::clicked, this, &KeyPad::btnCLRClick);
     connect(makePictureKey(tenKey, "btnENT", Picture::Enter, QStringLiteral("ENTER(F11)"),
+                           QStringLiteral("ENTER"),
                            QRect(sideX, 1 + kRowStep, kKeyWidth, 3 * kRowStep - 2)),
             &QPushButton::clicked, this, &KeyPad::btnENTClick);
 
@@ -171,16 +229,20 @@ void KeyPad::build()
     const auto cell = [](int col, int row) {
         return QRect(col * kArrowSize, row * kArrowSize, kArrowSize, kArrowSize);
     };
-    connect(makePictureKey(cursor, "btnUP", Picture::Up, QString(), cell(1, 0)),
+    connect(makePictureKey(cursor, "btnUP", Picture::Up, QString(), QStringLiteral("上移動"),
+                           cell(1, 0)),
             &QPushButton::clicked, this, &KeyPad::btnUPClick);
-    connect(makePictureKey(cursor, "btnLEFT", Picture::Left, QString(), cell(0, 1)),
+    connect(makePictureKey(cursor, "btnLEFT", Picture::Left, QString(), QStringLiteral("左移動"),
+                           cell(0, 1)),
             &QPushButton::clicked, this, &KeyPad::btnLEFTClick);
     connect(makeKey(cursor, "btnONSET", QStringLiteral("ON"),
                     QStringLiteral("ビットデータのオン/オフ(F9)"), cell(1, 1)),
             &QPushButton::clicked, this, &KeyPad::btnONSETClick);
-    connect(makePictureKey(cursor, "btnRIGHT", Picture::Right, QString(), cell(2, 1)),
+    connect(makePictureKey(cursor, "btnRIGHT", Picture::Right, QString(), QStringLiteral("右移動"),
+                           cell(2, 1)),
             &QPushButton::clicked, this, &KeyPad::btnRIGHTClick);
-    connect(makePictureKey(cursor, "btnDOWN", Picture::Down, QString(), cell(1, 2)),
+    connect(makePictureKey(cursor, "btnDOWN", Picture::Down, QString(), QStringLiteral("下移動"),
+                           cell(1, 2)),
             &QPushButton::clicked, this, &KeyPad::btnDOWNClick);
 
     connect(makeKey(client, "btnDATA", QStringLiteral("DATA"),
@@ -251,11 +313,7 @@ void KeyPad::portOpened()
     setEnabled({"btnENB", "btnMODE", "btnIN", "btnOUT", "btnID", "btnERR", "btnUP", "btnDOWN",
                 "btnLEFT", "btnRIGHT", "btnENT", "btnCLR"},
                true);
-    if (m_ctx.form) {
-        for (const char *name : {"MenuMode", "GoTo1"})
-            if (auto *menu = m_ctx.form->findChild<QMenu *>(QLatin1String(name)))
-                menu->setEnabled(true);
-    }
+    setMenusEnabled(true);
 }
 
 void KeyPad::portClosed()

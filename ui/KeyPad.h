@@ -54,6 +54,8 @@ private:
     void connectActions();
     QAbstractButton *button(const char *name) const;
     void setEnabled(std::initializer_list<const char *> names, bool on);
+    // The モード and 移動 menus: usable or not, as their title items say.
+    void setMenusEnabled(bool on);
     bool arrowsSwapped() const;
 
     FormContext &m_ctx;

@@ -242,6 +242,7 @@ void PortControl::switchControls(bool connected)
         m_keys.portClosed();
     }
     setActionEnabled(m_ctx, "P1", !connected);
+    emit connectionChanged(connected);
 }
 
 void PortControl::updatePortTips()

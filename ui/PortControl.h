@@ -62,6 +62,10 @@ public:
 
     static QString portItemName(int port);
 
+signals:
+    // A port was opened (true) or closed (false).
+    void connectionChanged(bool connected);
+
 private:
     void connectPort();
     void disconnectPort();

@@ -10,16 +10,24 @@
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
 #include "ui/BitPanel.h"
+#include "ui/DisplayFreshness.h"
 #include "ui/DisplayLines.h"
 #include "ui/KeyPad.h"
+#include "ui/KeyboardAccess.h"
 #include "ui/PortControl.h"
 #include "ui/TAboutDlg.h"
 
+#include <QAbstractButton>
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -62,6 +70,10 @@ TForm1::TForm1(const Options &options, QWidget *parent)
     if (auto *portMenu = findChild<QMenu *>("P1"))
         connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
     m_about = new TAboutDlg(this);
+    m_freshness = new DisplayFreshness(m_ctx, this);
+    connect(m_portControl, &PortControl::connectionChanged, m_freshness,
+            &DisplayFreshness::connectionChanged);
+    m_lines->FrameTaken = [this] { m_freshness->frameTaken(); };
     FormCreate();
 }
 
@@ -78,25 +90,118 @@ QSize TForm1::outerSize() const
 void TForm1::setOuterSize(int width, int height)
 {
     const QSize client(width - kFrameWidth, height - kFrameHeight);
-    if (m_client->size() == client && size().height() == client.height() + menuBar()->height())
-        return;
     m_client->setFixedSize(client);
-    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    const QSize whole(client.width(), client.height() + menuBar()->sizeHint().height());
+    QSize shown = whole;
+    const QRect area = availableArea();
+    const QSize frame = frameExtent();
+    const QSize room = area.size() - frame;
+    if (whole.width() > room.width() || whole.height() > room.height()) {
+        const int bar = m_scroller->verticalScrollBar()->sizeHint().width();
+        shown.setWidth(
+            std::min(whole.width() + (whole.height() > room.height() ? bar : 0), room.width()));
+        shown.setHeight(
+            std::min(whole.height() + (whole.width() > room.width() ? bar : 0), room.height()));
+    }
+    if (size() != shown || minimumSize() != shown || maximumSize() != shown)
+        setFixedSize(shown);
+    m_cutToScreen = shown != whole;
+    if (isVisible())
+        keepInAvailableArea();
     layoutStatusBar();
+}
+
+void TForm1::keepInAvailableArea()
+{
+    // A window cut to the available area (its client area scrolls) is seen whole there.
+    if (!m_cutToScreen)
+        return;
+    const QRect area = availableArea();
+    const QSize frame = frameExtent();
+    const QPoint inside(
+        std::clamp(x(), area.left(),
+                   std::max(area.left(), area.right() + 1 - width() - frame.width())),
+        std::clamp(y(), area.top(),
+                   std::max(area.top(), area.bottom() + 1 - height() - frame.height())));
+    if (inside != pos())
+        move(inside);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    keepInAvailableArea();
+}
+
+QRect TForm1::availableArea() const
+{
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    return where ? where->availableGeometry() : QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+QSize TForm1::frameExtent() const
+{
+    // The frame the window manager adds; before the first show, the size of a usual one.
+    if (isVisible() && frameGeometry().size() != size())
+        return frameGeometry().size() - size();
+    return QSize(kFrameWidth, kFrameHeight - menuBar()->sizeHint().height());
+}
+
+QPoint TForm1::placeInView(qint64 left, qint64 top, const QSize &outer)
+{
+    // Enough of the caption to take hold of the window and reach its menus.
+    const qint64 gripWidth = std::min(outer.width(), 100);
+    const qint64 gripHeight = std::min(outer.height(), 30);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens) {
+        const QRect area = screen->availableGeometry();
+        if (left >= area.left() && top >= area.top() && left + gripWidth <= area.right() + 1 &&
+            top + gripHeight <= area.bottom() + 1)
+            return QPoint(int(left), int(top));
+    }
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return QPoint(int(std::clamp<qint64>(left, 0, 10000)),
+                      int(std::clamp<qint64>(top, 0, 10000)));
+    const QRect area = primary->availableGeometry();
+    // As near to the saved place as the area allows; a window larger than the area keeps its
+    // top left corner in it.
+    const qint64 maxLeft = std::max<qint64>(area.left(), qint64(area.right()) + 1 - outer.width());
+    const qint64 maxTop = std::max<qint64>(area.top(), qint64(area.bottom()) + 1 - outer.height());
+    return QPoint(int(std::clamp<qint64>(left, area.left(), maxLeft)),
+                  int(std::clamp<qint64>(top, area.top(), maxTop)));
 }
 
 void TForm1::layoutStatusBar()
 {
-    const int h = m_statusBar->sizeHint().height();
-    m_statusBar->setGeometry(0, m_client->height() - h, m_client->width(), h);
+    // The status bar takes the bottom of the client area, but never covers the bottom row of
+    // the key pad (ERR, 0 .. 3, ENT) in the small layout: it is as high as the room below the
+    // keys allows.
+    int height = m_statusBar->sizeHint().height();
+    int keysBottom = 0;
+    for (const char *name : {"IOPanel", "TenKeyPanel"}) {
+        if (auto *panel = m_client->findChild<QWidget *>(QLatin1String(name))) {
+            for (const QAbstractButton *key : panel->findChildren<QAbstractButton *>())
+                keysBottom = std::max(keysBottom, panel->y() + key->geometry().bottom() + 1);
+        }
+    }
+    const int minimum = m_statusBar->fontMetrics().height();
+    if (keysBottom > 0)
+        height = std::max(minimum, std::min(height, m_client->height() - keysBottom));
+    m_statusBar->setGeometry(0, m_client->height() - height, m_client->width(), height);
     m_statusBar->raise();
 }
 
 void TForm1::buildClient()
 {
-    m_client = new QWidget(this);
+    m_scroller = new QScrollArea(this);
+    m_scroller->setObjectName("ClientScroller");
+    m_scroller->setFrameShape(QFrame::NoFrame);
+    m_scroller->setFocusPolicy(Qt::NoFocus);
+    m_client = new QWidget(m_scroller);
     m_client->setObjectName("ClientArea");
-    setCentralWidget(m_client);
+    m_scroller->setWidget(m_client);
+    setCentralWidget(m_scroller);
     m_ctx.client = m_client;
     // Made first so that the areas can be given it; it is raised above them once laid out.
     m_statusBar = new QStatusBar(m_client);
@@ -127,6 +232,8 @@ void TForm1::buildClient()
 
     // The designed client area, until the comment settings set the real size.
     setOuterSize(920, 722);
+    KeyboardAccess::orderTabStops(m_client, QRect(QPoint(0, 0), m_client->size()));
+    KeyboardAccess::nameButtonsByHint(m_client);
 }
 
 void TForm1::FormCreate()
@@ -134,7 +241,9 @@ void TForm1::FormCreate()
     ProfileFile ini(m_settingsPath);
     const int top = ini.readInt("WINDOW", "Top", 50);
     const int left = ini.readInt("WINDOW", "Left", 10);
-    move(left, top);
+    // A position saved on a screen that is gone (or edited by hand) would leave the window and
+    // its menus out of reach; the moved position is the one written back at the end.
+    move(placeInView(left, top, outerSize()));
     const int port = ini.readInt("COM", "Port", 1);
     m_ctx.BitOrder = ini.readString("BITORDER", "LSB", "R");
     // A hand-edited order other than "L" is taken, and later written back, as "R".

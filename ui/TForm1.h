@@ -12,6 +12,7 @@ class ChannelMonitor;
 class IdScan;
 class CommentGrid;
 class CommentPanels;
+class DisplayFreshness;
 class DisplayLines;
 class KeyPad;
 class PortControl;
@@ -19,6 +20,7 @@ class TCommX;
 class QAction;
 class QActionGroup;
 class QMenu;
+class QScrollArea;
 class QStatusBar;
 class QTabWidget;
 class TAboutDlg;
@@ -68,9 +70,18 @@ public:
 
     int SelectedPort() const;
 
-    // Outer size in the design's Windows pixels (see setOuterSize).
+    // Outer size in the design's Windows pixels (see setOuterSize). The client area always has
+    // that size; when the window would not fit the available area of its screen (a large
+    // scale factor, a small screen), the window is cut to that area and the client area
+    // scrolls inside it.
     QSize outerSize() const;
     void setOuterSize(int width, int height);
+    DisplayFreshness &displayFreshness() { return *m_freshness; }
+
+    // Where a window saved at (left, top) with the given outer size is shown: there when its
+    // top left corner and a grip of its caption lie on the available area of a screen,
+    // otherwise moved into the primary screen's available area.
+    static QPoint placeInView(qint64 left, qint64 top, const QSize &outer);
 
     static constexpr int kFrameWidth = 9;   // Windows frame: left and right borders
     static constexpr int kFrameHeight = 54; // caption, menu bar and bottom border
@@ -79,6 +90,7 @@ protected:
     // Status tips (the Port menu's devices) show in the window's own status bar, and the
     // message they covered comes back when the pointer leaves.
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void FormCreate();
@@ -88,6 +100,9 @@ private:
     void buildToolStrip();
     void buildTabs();
     void layoutStatusBar();
+    QRect availableArea() const;
+    void keepInAvailableArea();
+    QSize frameExtent() const;
 
     Options m_options;
     QString m_settingsPath;
@@ -103,11 +118,14 @@ private:
     PortControl *m_portControl = nullptr;
     TAboutDlg *m_about = nullptr;
 
+    DisplayFreshness *m_freshness = nullptr;
+    QScrollArea *m_scroller = nullptr;
     QWidget *m_client = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QTabWidget *m_pageControl = nullptr;
     QActionGroup *m_portGroup = nullptr;
     QString m_coveredMessage;
     bool m_showingTip = false;
+    bool m_cutToScreen = false; // the window is smaller than its layout; the client scrolls
     bool m_fallbackReported = false;
 };

@@ -173,6 +173,11 @@ void TForm1::buildToolStrip()
     status->setAlignment(Qt::AlignCenter);
     status->setAutoFillBackground(true);
     status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Its backgrounds are fixed (yellow for debug, aqua for monitor), so its text is too: a
+    // dark desktop theme's light text would not read on them.
+    QPalette fixedInk = status->palette();
+    fixedInk.setColor(QPalette::WindowText, Qt::black);
+    status->setPalette(fixedInk);
 
     auto *rec = new QLabel("Receiving", m_client);
     rec->setObjectName("RecIndicator");
@@ -181,6 +186,7 @@ void TForm1::buildToolStrip()
     rec->setAutoFillBackground(true);
     QPalette pal = rec->palette();
     pal.setColor(QPalette::Window, QColor(0, 255, 0));
+    pal.setColor(QPalette::WindowText, Qt::black);
     rec->setPalette(pal);
     rec->hide();
 }

@@ -108,8 +108,10 @@ private slots:
         for (int d = 0; d < 16; ++d) {
             const QByteArray key = "key " + QByteArray::number(d, 16).toUpper();
             const QByteArray name = "btn" + QByteArray::number(d);
-            row(key.constData(), name.constData(), "&" + QString::number(d, 16).toUpper(),
-                QString(), "", digitFrames[d]);
+            // F has no access key: Alt+F is the File menu's (its route is Alt+Shift+F).
+            const QString hex = QString::number(d, 16).toUpper();
+            row(key.constData(), name.constData(), d == 15 ? hex : "&" + hex, QString(), "",
+                digitFrames[d]);
         }
         row("UP", "btnUP", QString(), QString(), "MoveUP", "*222a");
         row("ENABLE", "btnENB", QString(), QString(), "Enable1", "*232b");
@@ -308,8 +310,11 @@ private slots:
     {
         Window w;
         const auto enabled = [&](const char *name) { return w.button(name)->isEnabled(); };
+        // The menu's title item holds the state; the menu itself never turns off, or a
+        // usable-looking title would not open it.
         const auto menuEnabled = [&](const char *name) {
-            return w.form.findChild<QMenu *>(name)->isEnabled();
+            const auto *menu = w.form.findChild<QMenu *>(name);
+            return menu->isEnabled() && menu->menuAction()->isEnabled();
         };
         const char *unitKeys[] = {"btnIN",  "btnOUT",  "btnID",   "btnERR",
                                   "btnENB", "btnMODE", "btnDATA", "btnONSET"};
