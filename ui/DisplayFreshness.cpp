@@ -55,6 +55,10 @@ void DisplayFreshness::setStale(bool stale)
             }
         }
     }
+    // Nothing is being received: "Receiving" goes until the next frame shows it again.
+    if (auto *indicator = m_ctx.element<QWidget>(QStringLiteral("RecIndicator"));
+        indicator && stale)
+        indicator->hide();
     if (!m_ctx.statusBar)
         return;
     if (stale)

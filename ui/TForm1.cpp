@@ -27,6 +27,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -286,6 +287,10 @@ int TForm1::SelectedPort() const
 
 bool TForm1::event(QEvent *event)
 {
+    // The window manager's frame becomes known after the first show and comes as a move: the
+    // window cut to the screen is then placed with its caption inside the area too.
+    if (event->type() == QEvent::Move && m_cutToScreen && isVisible())
+        QTimer::singleShot(0, this, &TForm1::keepInAvailableArea);
     if (event->type() != QEvent::StatusTip)
         return QMainWindow::event(event);
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();

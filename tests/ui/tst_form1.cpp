@@ -618,6 +618,7 @@ private slots:
                                  2 * DisplayFreshness::kQuietTime.count() + 2000);
         QVERIFY(io1->palette().color(QPalette::WindowText) != QColor(Qt::black));
         QCOMPARE(bar->currentMessage(), DisplayFreshness::kNotice);
+        QVERIFY(form.findChild<QWidget *>("RecIndicator")->isHidden());
         // The next good frame takes the mark away at once; a bad one does not.
         receive(form, port, "*rt100000012c");
         QVERIFY(freshness.stale());
