@@ -57,12 +57,13 @@ int main(int argc, char **argv)
     // No display name: the window system would append it to every window title. The
     // application name "qxwatch" still names the program to the desktop (its window class).
     QGuiApplication::setDesktopFileName(kDesktopId);
-    WindowSystem::installToolkitTranslation();
     QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId));
     // The toolkit's own options (-platform, -style ...) are gone from these arguments.
     const CommandLine command = CommandLine::parse(QApplication::arguments());
     if (command.action() != CommandLine::Action::Run)
         return answer(command);
+    // After the command line: its messages stay the ones the manual page and scripts know.
+    WindowSystem::installToolkitTranslation();
 
     const SettingsFile settings = SettingsFile::forProgram(QCoreApplication::applicationFilePath(),
                                                            QStringLiteral(QX_INSTALL_BINDIR));

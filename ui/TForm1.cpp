@@ -132,6 +132,20 @@ void TForm1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     keepInAvailableArea();
+    if (!m_cutToScreen)
+        return;
+    // The window manager's frame becomes known some time after the first show, without a
+    // notice; until then the caption may stand above the area. Looked at for five seconds.
+    auto *frameWatch = new QTimer(this);
+    frameWatch->setInterval(100);
+    connect(frameWatch, &QTimer::timeout, this, [this, frameWatch, ticks = 0]() mutable {
+        if (frameGeometry().size() != size() || ++ticks >= 50) {
+            frameWatch->deleteLater();
+            frameWatch->stop();
+            keepInAvailableArea();
+        }
+    });
+    frameWatch->start();
 }
 
 QRect TForm1::availableArea() const
@@ -287,10 +301,6 @@ int TForm1::SelectedPort() const
 
 bool TForm1::event(QEvent *event)
 {
-    // The window manager's frame becomes known after the first show and comes as a move: the
-    // window cut to the screen is then placed with its caption inside the area too.
-    if (event->type() == QEvent::Move && m_cutToScreen && isVisible())
-        QTimer::singleShot(0, this, &TForm1::keepInAvailableArea);
     if (event->type() != QEvent::StatusTip)
         return QMainWindow::event(event);
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();

@@ -134,11 +134,14 @@ bool XServer::startOnce(QSize screen)
         return false;
     }
     // Xvfb writes the display number it took to the given descriptor once it takes clients.
+    // Without -noreset it starts afresh whenever its last client leaves (between two X tools,
+    // or before the program under test connects), and a client that comes meanwhile is
+    // refused.
     m_server = spawn(
         {},
         {"Xvfb", "-displayfd", QByteArray::number(fds[1]), "-screen", "0",
          QByteArray::number(screen.width()) + 'x' + QByteArray::number(screen.height()) + "x24",
-         "-nolisten", "tcp"},
+         "-nolisten", "tcp", "-noreset"},
         fds[1]);
     ::close(fds[1]);
     QByteArray number;
@@ -171,24 +174,32 @@ bool XServer::startOnce(QSize screen)
 
 bool XServer::startWindowManager()
 {
-    m_manager = spawn(m_display.toLocal8Bit(), {"openbox", "--sm-disable"});
-    if (m_manager <= 0) {
-        m_why = QStringLiteral("openbox did not start");
-        return false;
-    }
-    // A window manager announces itself on the root window.
-    if (!waitFor(
+    // A window manager announces itself on the root window. One that ended before it did (a
+    // loaded machine, the server still settling) is started again.
+    const QDeadlineTimer deadline(kStartMs);
+    for (int attempt = 0; attempt < 3 && !deadline.hasExpired(); ++attempt) {
+        m_manager = spawn(m_display.toLocal8Bit(), {"openbox", "--sm-disable"});
+        if (m_manager <= 0)
+            break;
+        const bool up = waitFor(
             [&] {
+                if (::waitpid(m_manager, nullptr, WNOHANG) == m_manager) {
+                    m_manager = -1;
+                    return true;
+                }
                 return tool(QStringLiteral("xprop"),
                             {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                     .contains("window id");
             },
-            kStartMs)) {
-        m_why = QStringLiteral("openbox did not take the screen (is it installed? scripts/setup "
-                               "test)");
-        return false;
+            int(std::max<qint64>(0, deadline.remainingTime())));
+        if (up && m_manager > 0)
+            return true;
+        end(m_manager);
     }
-    return true;
+    m_why = QStringLiteral("openbox did not take the screen %1 (is it installed? scripts/setup "
+                           "test)")
+                .arg(m_display);
+    return false;
 }
 
 void XServer::stop()

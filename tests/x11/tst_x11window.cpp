@@ -63,7 +63,7 @@ class tst_X11Window : public QObject
         m_port = FakePort();
         m_form->context().link.setPort(&m_port);
         m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get(), 20000));
         // A window manager hands out the focus itself; without one the client is given it.
         const QString id = QString::number(m_form->winId());
         int code = -1;
