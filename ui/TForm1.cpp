@@ -135,11 +135,12 @@ void TForm1::showEvent(QShowEvent *event)
     if (!m_cutToScreen)
         return;
     // The window manager's frame becomes known some time after the first show, without a
-    // notice; until then the caption may stand above the area. Looked at for five seconds.
+    // notice; until then the caption may stand above the area. Looked at for up to 15 seconds (a
+    // loaded desktop).
     auto *frameWatch = new QTimer(this);
     frameWatch->setInterval(100);
     connect(frameWatch, &QTimer::timeout, this, [this, frameWatch, ticks = 0]() mutable {
-        if (frameGeometry().size() != size() || ++ticks >= 50) {
+        if (frameGeometry().size() != size() || ++ticks >= 150) {
             frameWatch->deleteLater();
             frameWatch->stop();
             keepInAvailableArea();

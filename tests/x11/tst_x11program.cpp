@@ -322,12 +322,14 @@ private slots:
         QVERIFY(shown.height() < 668 * factor);
         // The window manager's frame, caption included, is on the screen as well.
         QList<quint32> frame;
-        QVERIFY(waitFor([&] {
-            frame = numbers(m_x->property(main, "_NET_FRAME_EXTENTS"));
-            shown = m_x->geometry(main);
-            return frame.size() == 4 && shown.top() >= int(frame[2]) &&
-                   shown.left() >= int(frame[0]);
-        }));
+        QVERIFY(waitFor(
+            [&] {
+                frame = numbers(m_x->property(main, "_NET_FRAME_EXTENTS"));
+                shown = m_x->geometry(main);
+                return frame.size() == 4 && shown.top() >= int(frame[2]) &&
+                       shown.left() >= int(frame[0]);
+            },
+            20000));
         // The client area keeps its size and scrolls under the wheel.
         const QByteArray top = picture(main);
         int code = -1;
