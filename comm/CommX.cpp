@@ -160,8 +160,10 @@ void TCustomCommX::Open()
         StartThreads();
     } catch (const ECommError &e) {
         m_lastFailure = e.failure();
+        // Our own Close below would count as the user's.
+        const bool cancelled = m_cancelOpen;
         Close();
-        if (m_cancelOpen) {
+        if (cancelled) {
             // Given up by a disconnect while the server was being asked: no failure of the line.
             m_lastFailure.reason = CommFailure::Reason::Cancelled;
             m_lastFailure.setting.clear();

@@ -129,7 +129,9 @@ bool SocketDevice::waitFor(int fd, short events, Clock::time_point until)
         if (left.count() <= 0)
             return true; // the caller finds it not ready: timed out
         if (m_wait) {
-            if (!m_wait(fd, events, left))
+            // A copy: a Close during the wait releases the device, which lets go of m_wait.
+            const DeviceOpenOptions::Wait wait = m_wait;
+            if (!wait(fd, events, left))
                 return false;
         } else {
             pollfd p{fd, events, 0};

@@ -15,6 +15,10 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -186,6 +190,66 @@ private slots:
         QVERIFY2(form.context().statusBar->currentMessage().contains(
                      QStringLiteral("接続を拒否されました")),
                  qPrintable(form.context().statusBar->currentMessage()));
+    }
+
+    void blackHoleKeepsTheWindowGoingAndDisconnectGivesUp()
+    {
+        // A listener whose queue is full never completes a connect.
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0);
+        QVERIFY(::listen(listener, 0) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len) == 0);
+        int fill[2];
+        for (int &fd : fill) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        }
+        TForm1 form(options(QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(a.sin_port))));
+        form.show();
+        QStringList shown;
+        GuardedApplication::errorBoxHook = [&](const QString &t) { shown << t; };
+
+        // Left alone, the connect times out with the reason in the status bar and the box.
+        QElapsedTimer clock;
+        clock.start();
+        QString duringConnect;
+        QTimer::singleShot(500, &form,
+                           [&] { duringConnect = form.context().statusBar->currentMessage(); });
+        QTest::mouseClick(button(form, "OpenButton"), Qt::LeftButton);
+        QVERIFY2(clock.elapsed() >= 2900 && clock.elapsed() < 4500,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(duringConnect.contains(QStringLiteral("接続しています")),
+                 qPrintable(duringConnect));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().contains(QStringLiteral("時間切れ")), qPrintable(shown.first()));
+        QVERIFY(form.context().statusBar->currentMessage().contains(QStringLiteral("時間切れ")));
+        QVERIFY(button(form, "OpenButton")->isEnabled());
+
+        // The user disconnects while it connects: given up at once, no error box.
+        shown.clear();
+        QTimer::singleShot(300, &form, [&] {
+            QVERIFY(form.CommX1().isConnecting());
+            // A second connect click meanwhile starts nothing.
+            form.portControl().OpenButtonClick();
+            QTest::mouseClick(button(form, "CloseButton"), Qt::LeftButton);
+        });
+        clock.restart();
+        QTest::mouseClick(button(form, "OpenButton"), Qt::LeftButton);
+        GuardedApplication::errorBoxHook = nullptr;
+        QVERIFY(clock.elapsed() < 1500);
+        QVERIFY(shown.isEmpty());
+        QVERIFY(!form.CommX1().isOpen());
+        QVERIFY(!form.CommX1().isConnecting());
+        QVERIFY(button(form, "OpenButton")->isEnabled());
+        QVERIFY(!button(form, "CloseButton")->isEnabled());
+        QCOMPARE(form.windowTitle(), QStringLiteral("QXモニター[COM1]"));
+        for (int fd : fill)
+            ::close(fd);
+        ::close(listener);
     }
 };
 
