@@ -344,7 +344,15 @@ SocketDevice::Pump SocketDevice::pump(int *err, bool dropData)
         m_decoder.feed(raw, n, data, events);
         for (const TelnetDecoder::Event &e : events)
             handleEvent(e);
-        m_inbox.append(data.constData(), std::min(std::max(room, qsizetype(0)), data.size()));
+        if (dropData) {
+            // While an answer is waited for, the newest data is kept and the oldest given up:
+            // what the reader gets later is one unbroken stretch, as if it had connected later.
+            m_inbox.append(data);
+            if (m_inbox.size() > kInboxLimit)
+                m_inbox.remove(0, m_inbox.size() - kInboxLimit);
+        } else {
+            m_inbox.append(data.constData(), std::min(room, data.size()));
+        }
         if (n < want)
             break;
     }

@@ -79,7 +79,8 @@ protected:
 private:
     enum class Pump { Ok, Closed, Failed };
     // Reads what the socket has (bounded by the inbox), decodes it and answers the server's
-    // commands. dropData: payload that does not fit is thrown away instead of left in the socket.
+    // commands. dropData: the socket is read whatever the inbox holds (an answer may wait behind
+    // the data), and the oldest payload beyond the inbox's bound is thrown away.
     Pump pump(int *err, bool dropData);
     void handleEvent(const TelnetDecoder::Event &e);
     void answerOption(unsigned char verb, unsigned char option);
