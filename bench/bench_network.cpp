@@ -3,9 +3,9 @@
 //    (a pty behind ser2net), median and 99th percentile;
 //  - end to end: qxunit --fast --refresh 0 behind ser2net into the window, frames handled per
 //    second with none lost, beside the same unit on its local pty.
+#include "bench/BenchSer2net.h"
 #include "bench/BenchSupport.h"
 #include "comm/CommX.h"
-#include "tests/support/Ser2netProcess.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -30,7 +30,7 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
-using Mode = Ser2netProcess::Mode;
+using Mode = Ser2net::Mode;
 
 void runFor(int ms)
 {
@@ -119,7 +119,7 @@ struct Bench {
     void keyPressLatency(Mode mode, const char *name)
     {
         Pty pty;
-        Ser2netProcess server;
+        Ser2net server;
         if (pty.master < 0 || !server.start(folder, pty.path, mode) ||
             !connectTo(server.address())) {
             std::fprintf(stderr, "bench_network: cannot connect through ser2net (%s)\n", name);
@@ -167,7 +167,7 @@ struct Bench {
     void unitFast(const Mode *mode, const char *name, int seconds)
     {
         Unit unit;
-        Ser2netProcess server;
+        Ser2net server;
         if (!unit.start({"--fast", "--refresh", "0"}) ||
             (mode && !server.start(folder, unit.device(), *mode)) ||
             !connectTo(mode ? server.address() : unit.device())) {
