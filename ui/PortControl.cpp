@@ -179,16 +179,17 @@ void PortControl::deviceLost()
     const QString device = m_openDevice;
     CloseButtonClick();
     const bool wait = autoReconnect() && !m_comm.lastDeviceAddress().isEmpty();
+    m_lostMessage =
+        wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
+                              "再接続します")
+                   .arg(m_selectedPort)
+                   .arg(device)
+             : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
+                              "一度接続してください")
+                   .arg(m_selectedPort)
+                   .arg(device);
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(
-            wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
-                                  "再接続します")
-                       .arg(m_selectedPort)
-                       .arg(device)
-                 : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
-                                  "一度接続してください")
-                       .arg(m_selectedPort)
-                       .arg(device));
+        m_ctx.statusBar->showMessage(m_lostMessage);
     if (!wait)
         return;
     m_returnWatch =
@@ -209,8 +210,12 @@ void PortControl::tryReconnect()
         // network connect waits with the window going on, so the user may have stopped the
         // waiting meanwhile.
         m_pinnedDevice.clear();
-        if (m_returnWatch)
+        if (m_returnWatch) {
             m_returnWatch->retryLater();
+            // A network try said it was connecting; the port is still waited for.
+            if (m_ctx.statusBar)
+                m_ctx.statusBar->showMessage(m_lostMessage);
+        }
         return;
     }
     m_pinnedDevice.clear();
