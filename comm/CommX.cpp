@@ -130,8 +130,8 @@ void TCustomCommX::Open()
                 m_connectingTold = true;
                 emit OnConnecting(this, path);
             }
-            waitOnWindowThread(maxWait, fd, events);
-            return !m_cancelOpen;
+            // An application that is quitting runs no more event loops: the open gives up.
+            return waitOnWindowThread(maxWait, fd, events) && !m_cancelOpen;
         }};
     if (!session->device->open(path, options, &failure)) {
         m_lastFailure = described(failure);
@@ -537,7 +537,7 @@ void TCustomCommX::deviceLost(CommSession *session)
 
 // ---- waiting on the window thread -------------------------------------------------------------
 
-void TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events)
+bool TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events)
 {
     QEventLoop loop;
     QTimer timer;
@@ -556,8 +556,9 @@ void TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int wat
         connect(&*writable, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
     }
     m_waits.append(&loop);
-    loop.exec();
+    const int result = loop.exec();
     m_waits.removeOne(&loop);
+    return result != -1;
 }
 
 void TCustomCommX::wakeWindowWaits()

@@ -164,8 +164,9 @@ private:
     void reportLineErrors();
     // False when the device was lost or a read failed (after reporting the loss).
     bool drainDevice(bool *failed = nullptr);
-    // events: the poll events of watchFd that end the wait (POLLIN 0x001, POLLOUT 0x004).
-    void waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events = 0x001);
+    // events: the poll events of watchFd that end the wait (POLLIN 0x001, POLLOUT 0x004). False
+    // when no event loop could run (the application is quitting).
+    bool waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events = 0x001);
     void wakeWindowWaits();
     void forgetEndedSessions();
 
