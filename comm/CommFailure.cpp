@@ -51,8 +51,35 @@ CommFailure::Reason CommFailure::reasonFor(int err)
         return Reason::Gone;
     case ENOTTY:
         return Reason::NotSerial;
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENOTCONN:
+        return Reason::Gone;
+    case ECONNREFUSED:
+        return Reason::Refused;
+    case ETIMEDOUT:
+        return Reason::TimedOut;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+        return Reason::Unreachable;
     default:
         return Reason::Other;
+    }
+}
+
+bool CommFailure::meansGone(Reason reason)
+{
+    switch (reason) {
+    case Reason::Gone:
+    case Reason::NoSuchDevice:
+    case Reason::Refused:
+    case Reason::TimedOut:
+    case Reason::Unreachable:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -81,6 +108,23 @@ QString CommFailure::text() const
         return prefix + QStringLiteral("%1 はシリアルポートではありません").arg(device);
     case Reason::Gone:
         return prefix + QStringLiteral("%1 が応答しません (%2)").arg(device, systemText(error));
+    case Reason::HostNotFound:
+        return prefix + QStringLiteral("%1 のホストが見つかりません").arg(device);
+    case Reason::Refused:
+        return prefix + QStringLiteral("%1 に接続を拒否されました (サーバーが動いていないか、"
+                                       "ポート番号が違います)")
+                            .arg(device);
+    case Reason::TimedOut:
+        return prefix +
+               QStringLiteral("%1 から時間内に応答がありませんでした (時間切れ)").arg(device);
+    case Reason::Unreachable:
+        return prefix + QStringLiteral("%1 のネットワークに到達できません (%2)")
+                            .arg(device, systemText(error));
+    case Reason::Protocol:
+        return prefix +
+               QStringLiteral("%1 は RFC 2217 (COM-PORT-OPTION) に応じませんでした").arg(device);
+    case Reason::Cancelled:
+        return prefix + QStringLiteral("%1 への接続を取り消しました").arg(device);
     case Reason::Other:
         break;
     }
@@ -89,8 +133,10 @@ QString CommFailure::text() const
                              ? setting + QLatin1Char(' ')
                              : setting;
     if (!setting.isEmpty() && dropped)
-        return prefix +
-               QStringLiteral("%1 のドライバーは%2を受け付けませんでした").arg(device, what);
+        return prefix + (device.contains(QStringLiteral("://"))
+                             ? QStringLiteral("%1 のサーバーは%2を受け付けませんでした")
+                             : QStringLiteral("%1 のドライバーは%2を受け付けませんでした"))
+                            .arg(device, what);
     if (!setting.isEmpty() && error != 0)
         return prefix + QStringLiteral("%1 で%2を設定できませんでした (%3)")
                             .arg(device, what, systemText(error));

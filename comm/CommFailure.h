@@ -17,6 +17,13 @@ struct CommFailure {
         NotSerial,        // the path is no serial device (ENOTTY)
         Gone,             // the device stopped answering (EIO, EPIPE, ESHUTDOWN)
         Other,            // a setting or a thread failed; setting says which
+        // A unit on the network (tcp:// or rfc2217:// address):
+        HostNotFound, // the host name does not resolve
+        Refused,      // nobody listens at the port (ECONNREFUSED)
+        TimedOut,     // no answer within the connect time (ETIMEDOUT)
+        Unreachable,  // no route to the host or its network (EHOSTUNREACH, ENETUNREACH)
+        Protocol,     // the server does not speak the line's protocol (RFC 2217 negotiation)
+        Cancelled,    // the user disconnected while the connection was being made
     };
 
     // Who holds a busy port, as far as it can be seen.
@@ -43,6 +50,8 @@ struct CommFailure {
     Holder holder;
 
     static Reason reasonFor(int err);
+    // The reasons that mean a device or its connection has gone from under an open port.
+    static bool meansGone(Reason reason);
 
     // One line for the user, starting with the port: "COM3: /dev/ttyUSB0 は…".
     QString text() const;

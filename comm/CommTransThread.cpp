@@ -130,7 +130,9 @@ void TCommTransThread::writeChunk(const QByteArray &chunk)
         }
         p += n;
         rest -= n;
-        if (rest <= 0)
+        // A network backend may still hold the end of what it took; it is sent before the
+        // request counts as written.
+        if (rest <= 0 && !device.outputPending())
             return;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());

@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <optional>
+#include <poll.h>
 #include <system_error>
 #include <thread>
 
@@ -94,8 +95,18 @@ quint32 TCustomCommX::Handle() const
 
 void TCustomCommX::Open()
 {
-    if (isOpen())
+    if (isOpen() || m_opening)
         throw commError(kAlreadyOpen);
+    struct OpeningScope {
+        TCustomCommX *c;
+        explicit OpeningScope(TCustomCommX *comm) : c(comm)
+        {
+            c->m_opening = true;
+            c->m_cancelOpen = false;
+            c->m_connectingTold = false;
+        }
+        ~OpeningScope() { c->m_opening = false; }
+    } opening(this);
     forgetEndedSessions();
     m_lastFailure = CommFailure{};
     if (!m_resolver)
@@ -109,7 +120,20 @@ void TCustomCommX::Open()
     }
     auto session = std::make_shared<CommSession>(SerialDevice::create(path));
     CommFailure failure;
-    if (!session->device->open(path, DeviceOpenOptions{m_lockFolder}, &failure)) {
+    // A backend that has to wait (a network connect) waits with the window going on; the user
+    // may disconnect meanwhile, which gives the open up.
+    DeviceOpenOptions options{
+        m_lockFolder, [this, path](int fd, short events, std::chrono::milliseconds maxWait) {
+            if (m_cancelOpen)
+                return false;
+            if (m_opening && !m_connectingTold) {
+                m_connectingTold = true;
+                emit OnConnecting(this, path);
+            }
+            // An application that is quitting runs no more event loops: the open gives up.
+            return waitOnWindowThread(maxWait, fd, events) && !m_cancelOpen;
+        }};
+    if (!session->device->open(path, options, &failure)) {
         m_lastFailure = described(failure);
         throw commError(kCannotOpen, m_lastFailure);
     }
@@ -136,7 +160,15 @@ void TCustomCommX::Open()
         StartThreads();
     } catch (const ECommError &e) {
         m_lastFailure = e.failure();
+        // Our own Close below would count as the user's.
+        const bool cancelled = m_cancelOpen;
         Close();
+        if (cancelled) {
+            // Given up by a disconnect while the server was being asked: no failure of the line.
+            m_lastFailure.reason = CommFailure::Reason::Cancelled;
+            m_lastFailure.setting.clear();
+            throw commError(kCannotOpen, m_lastFailure);
+        }
         throw;
     }
 }
@@ -194,6 +226,11 @@ void TCustomCommX::StartThreads()
 
 void TCustomCommX::Close()
 {
+    if (m_opening) {
+        // The open under way gives up at its next wait.
+        m_cancelOpen = true;
+        wakeWindowWaits();
+    }
     if (!isOpen())
         return;
     SetDtr(false);
@@ -500,7 +537,7 @@ void TCustomCommX::deviceLost(CommSession *session)
 
 // ---- waiting on the window thread -------------------------------------------------------------
 
-void TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd)
+bool TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events)
 {
     QEventLoop loop;
     QTimer timer;
@@ -509,13 +546,19 @@ void TCustomCommX::waitOnWindowThread(std::chrono::milliseconds maxWait, int wat
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(maxWait);
     std::optional<QSocketNotifier> readable;
-    if (watchFd >= 0) {
+    std::optional<QSocketNotifier> writable;
+    if (watchFd >= 0 && (events & POLLIN)) {
         readable.emplace(qintptr(watchFd), QSocketNotifier::Read);
         connect(&*readable, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
     }
+    if (watchFd >= 0 && (events & POLLOUT)) {
+        writable.emplace(qintptr(watchFd), QSocketNotifier::Write);
+        connect(&*writable, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    }
     m_waits.append(&loop);
-    loop.exec();
+    const int result = loop.exec();
     m_waits.removeOne(&loop);
+    return result != -1;
 }
 
 void TCustomCommX::wakeWindowWaits()

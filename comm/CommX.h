@@ -56,8 +56,10 @@ private:
 // Events are Qt signals named after the component's events; they are emitted on the window
 // thread while the worker that caused them waits:
 //   OnReceive(sender, receiveSize), OnBreak(sender), OnError(sender, errorState),
-//   OnDeviceLost(sender) - the device went away while open (unplugged adapter, hang-up); the
-//   port is closed already when it is emitted, once per open period.
+//   OnDeviceLost(sender) - the device went away while open (unplugged adapter, hang-up, a
+//   network unit's connection ended or dead); the port is closed already when it is emitted,
+//   once per open period.
+//   OnConnecting(sender, address) - Open waits for a network unit; see isConnecting().
 // Connect them with Qt::DirectConnection or the default (the component lives on the window
 // thread). A notice that arrives after Close is dropped.
 //
@@ -124,6 +126,8 @@ public:
     virtual int Read(char *buffer, int count);
     int ReadChar() override;
     bool isOpen() const override;
+    // True while Open waits for its device (see OnConnecting).
+    bool isConnecting() const { return m_opening; }
     void PurgeTrans();
     void PurgeReceive();
     int ReceiveCount();
@@ -139,6 +143,9 @@ signals:
     void OnBreak(QObject *sender);
     void OnError(QObject *sender, int errorState);
     void OnDeviceLost(QObject *sender);
+    // Open has to wait for the device (a network unit being connected to, within 3 s); the
+    // window goes on meanwhile, and Close gives the open up.
+    void OnConnecting(QObject *sender, const QString &address);
 
 private:
     void applyOrRaise(const char *message, LineField field);
@@ -157,7 +164,9 @@ private:
     void reportLineErrors();
     // False when the device was lost or a read failed (after reporting the loss).
     bool drainDevice(bool *failed = nullptr);
-    void waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd);
+    // events: the poll events of watchFd that end the wait (POLLIN 0x001, POLLOUT 0x004). False
+    // when no event loop could run (the application is quitting).
+    bool waitOnWindowThread(std::chrono::milliseconds maxWait, int watchFd, short events = 0x001);
     void wakeWindowWaits();
     void forgetEndedSessions();
 
@@ -190,6 +199,9 @@ private:
     // Received data bytes taken from the driver; read by Read first.
     std::unique_ptr<ReceiveBuffer> m_received;
 
+    bool m_opening = false;
+    bool m_cancelOpen = false;
+    bool m_connectingTold = false;
     int m_readDepth = 0;
     bool m_receiveDeferred = false;
     QList<QEventLoop *> m_waits;

@@ -1,5 +1,6 @@
 #include "comm/DeviceReturnWatch.h"
 
+#include "comm/NetworkAddress.h"
 #include "comm/TtyReturnWatch_p.h"
 
 #include <QFile>
@@ -14,18 +15,40 @@ namespace
 constexpr std::chrono::milliseconds kRetryPeriod{500};
 // Retries after a change: a device that does not open within this many is waited for again.
 constexpr int kRetriesPerChange = 10;
+// A network unit gives no sign of its return: it is tried again on this period.
+constexpr std::chrono::milliseconds kNetworkRetryPeriod{2000};
+
+// A server's port is tried again on a period; retryLater() adds nothing, the next period is the
+// next try.
+class NetworkReturnWatch : public DeviceReturnWatch
+{
+public:
+    NetworkReturnWatch(const QString &address, QObject *parent)
+        : DeviceReturnWatch(address, parent), m_period(new QTimer(this))
+    {
+        m_period->setInterval(kNetworkRetryPeriod);
+        connect(m_period, &QTimer::timeout, this, [this] { emit mayBeBack(); });
+        m_period->start();
+    }
+
+private:
+    QTimer *m_period;
+};
 
 } // namespace
 
 DeviceReturnWatch *DeviceReturnWatch::create(const QString &address, const QString &lostIdentity,
                                              QObject *parent)
 {
-    // Every address is a local tty for now; a network backend adds its own watch here.
+    if (NetworkAddress::looksLikeNetwork(address))
+        return new NetworkReturnWatch(address, parent);
     return new TtyReturnWatch(address, lostIdentity, parent);
 }
 
 QString DeviceReturnWatch::identityOf(const QString &address)
 {
+    if (NetworkAddress::looksLikeNetwork(address))
+        return address; // nothing on this machine changes when the server's unit is made anew
     struct stat st {
     };
     if (::stat(QFile::encodeName(address).constData(), &st) != 0)

@@ -28,7 +28,10 @@ ReceiveBuffer::Drain ReceiveBuffer::drain(SerialDevice &device, qsizetype keep)
             m_pos = 0;
         }
         QByteArray data;
-        m_decoder.feed(raw, n, data);
+        if (device.marksLineErrors())
+            m_decoder.feed(raw, n, data);
+        else
+            data = QByteArray(raw, n);
         if (room > 0)
             m_data.append(data.constData(), std::min(room, data.size()));
         if (n < want)

@@ -1,5 +1,7 @@
 #include "comm/SerialDevice_p.h"
 
+#include "comm/NetworkAddress.h"
+#include "comm/SocketDevice_p.h"
 #include "comm/TtyDevice_p.h"
 
 #include <QHash>
@@ -17,8 +19,8 @@ QHash<QString, LineCounters> g_seamEvents;
 
 std::unique_ptr<SerialDevice> SerialDevice::create(const QString &address)
 {
-    // Every address is a local tty for now; a network backend picks its own address form here.
-    Q_UNUSED(address);
+    if (NetworkAddress::looksLikeNetwork(address))
+        return std::make_unique<SocketDevice>();
     return std::make_unique<TtyDevice>();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -44,7 +46,14 @@ inline QString bitRateText(int bitRate)
 
 // What a device needs to know beyond its address to open it.
 struct DeviceOpenOptions {
+    using Wait = std::function<bool(int fd, short events, std::chrono::milliseconds maxWait)>;
     QString lockFolder; // where UUCP lock files live; empty: none are made or honoured
+    // How a backend that has to wait while it opens or configures (a network connect, a
+    // negotiation with the server) waits: until fd has one of the poll events or maxWait passes,
+    // while the calling thread goes on with its other work (the window stays responsive). The
+    // backend looks at fd itself afterwards. False: the open was given up (the user
+    // disconnected). Empty: a plain poll.
+    Wait wait;
 };
 
 // The device under one open port, behind which any backend may stand (a local tty, a network
@@ -93,6 +102,14 @@ public:
     virtual void flushInput() = 0;
     virtual void flushOutput() = 0;
 
+    // True when readSome() gives the driver's in-band parity marks (PARMRK) that the reader
+    // takes out; a backend that reports line errors otherwise gives plain data bytes.
+    virtual bool marksLineErrors() const { return true; }
+    // True while bytes that writeSome() took are still held by the backend (a network
+    // connection's unsent rest); the writer calls writeSome() again, with nothing new, once the
+    // device is writable.
+    virtual bool outputPending() const { return false; }
+
     // Raw bytes from the driver, parity marks included. 0 means nothing waiting; -1 with *err
     // on failure.
     virtual qint64 readSome(char *buffer, qint64 size, int *err) = 0;
@@ -130,8 +147,7 @@ inline CommFailure::Reason classifyDeviceErrno(int err)
 // True for the reasons that mean the device has gone from under an open port.
 inline bool meansDeviceGone(int err)
 {
-    const CommFailure::Reason r = classifyDeviceErrno(err);
-    return r == CommFailure::Reason::Gone || r == CommFailure::Reason::NoSuchDevice;
+    return CommFailure::meansGone(classifyDeviceErrno(err));
 }
 
 // Test seam: line errors and breaks that a pseudo-terminal cannot produce. Events added for a

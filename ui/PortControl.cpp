@@ -2,6 +2,7 @@
 
 #include "comm/CommX.h"
 #include "comm/DeviceReturnWatch.h"
+#include "comm/NetworkAddress.h"
 #include "comm/PortResolver.h"
 #include "comm/SerialPortInfo.h"
 #include "platform/Exceptions.h"
@@ -60,6 +61,13 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
     connect(&m_comm, &TCustomCommX::OnReceive, &m_lines, &DisplayLines::RecPkt);
     connect(&m_comm, &TCustomCommX::OnError, this, &PortControl::CommXError);
     connect(&m_comm, &TCustomCommX::OnDeviceLost, this, &PortControl::deviceLost);
+    connect(&m_comm, &TCustomCommX::OnConnecting, this, [this](QObject *, const QString &address) {
+        if (m_ctx.statusBar)
+            m_ctx.statusBar->showMessage(
+                QStringLiteral("COM%1 (%2) に接続しています… (切断で取り消せます)")
+                    .arg(m_selectedPort)
+                    .arg(address));
+    });
     // A reconnect opens the very device that went away, whatever the number resolves to now.
     m_comm.setPortResolver([this, resolve = PortResolver::resolverFor(m_settings.path(), {},
                                                                       m_overrides)](int port) {
@@ -123,6 +131,9 @@ void PortControl::ShowSelectedPort()
 
 void PortControl::OpenButtonClick()
 {
+    // A connect under way (a network unit) is not started twice.
+    if (m_comm.isConnecting())
+        return;
     stopWaiting();
     try {
         connectPort();
@@ -130,6 +141,9 @@ void PortControl::OpenButtonClick()
         // The error box shows the component's message and why; the status bar says why too.
         if (m_ctx.statusBar)
             m_ctx.statusBar->showMessage(m_comm.lastOpenFailure().text());
+        // A connect the user gave up by disconnecting is no error.
+        if (m_comm.lastOpenFailure().reason == CommFailure::Reason::Cancelled)
+            return;
         throw;
     }
     if (m_ctx.statusBar)
@@ -165,16 +179,17 @@ void PortControl::deviceLost()
     const QString device = m_openDevice;
     CloseButtonClick();
     const bool wait = autoReconnect() && !m_comm.lastDeviceAddress().isEmpty();
+    m_lostMessage =
+        wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
+                              "再接続します")
+                   .arg(m_selectedPort)
+                   .arg(device)
+             : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
+                              "一度接続してください")
+                   .arg(m_selectedPort)
+                   .arg(device);
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(
-            wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
-                                  "再接続します")
-                       .arg(m_selectedPort)
-                       .arg(device)
-                 : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
-                                  "一度接続してください")
-                       .arg(m_selectedPort)
-                       .arg(device));
+        m_ctx.statusBar->showMessage(m_lostMessage);
     if (!wait)
         return;
     m_returnWatch =
@@ -184,16 +199,23 @@ void PortControl::deviceLost()
 
 void PortControl::tryReconnect()
 {
-    if (!m_returnWatch || m_comm.isOpen())
+    if (!m_returnWatch || m_comm.isOpen() || m_comm.isConnecting())
         return;
     m_pinnedDevice = m_returnWatch->address();
     try {
         connectPort();
     } catch (const ECommError &) {
         // Still settling (permissions, a link ahead of its node) or taken by another program
-        // meanwhile: the watch tries again a little later, then waits for the next change.
+        // meanwhile: the watch tries again a little later, then waits for the next change. A
+        // network connect waits with the window going on, so the user may have stopped the
+        // waiting meanwhile.
         m_pinnedDevice.clear();
-        m_returnWatch->retryLater();
+        if (m_returnWatch) {
+            m_returnWatch->retryLater();
+            // A network try said it was connecting; the port is still waited for.
+            if (m_ctx.statusBar)
+                m_ctx.statusBar->showMessage(m_lostMessage);
+        }
         return;
     }
     m_pinnedDevice.clear();
@@ -257,8 +279,12 @@ void PortControl::updatePortTips()
         const QString caption = item->property(kCaptionProperty).toString();
         const int port = item->objectName().mid(3, 2).toInt();
         if (map.contains(port)) {
+            // A network unit is shown by its address, as it was written.
+            const QString address = map.value(port);
             const QString description = metrics.elidedText(
-                SerialPortInfo(map.value(port)).description(), Qt::ElideMiddle, kDescriptionWidth);
+                NetworkAddress::looksLikeNetwork(address) ? address
+                                                          : SerialPortInfo(address).description(),
+                Qt::ElideMiddle, kDescriptionWidth);
             item->setText(caption + QLatin1Char('\t') + description);
             item->setStatusTip(map.value(port));
         } else {

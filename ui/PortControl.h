@@ -85,4 +85,5 @@ private:
     QAction *m_autoReconnect = nullptr;
     DeviceReturnWatch *m_returnWatch = nullptr;
     QString m_pinnedDevice; // while reconnecting: the device the selected port opens
+    QString m_lostMessage;  // what the status bar says while a lost device is waited for
 };

@@ -48,6 +48,8 @@ PtyUnit::PtyUnit(MonitorUnit &unit, Options options) : m_unit(unit), m_options(s
 PtyUnit::~PtyUnit()
 {
     removeLink();
+    if (m_reportFd >= 0)
+        ::close(m_reportFd);
     if (m_slave >= 0)
         ::close(m_slave);
     if (m_master >= 0)
@@ -90,6 +92,13 @@ void PtyUnit::open()
     if (::tcsetattr(m_slave, TCSANOW, &tio) != 0)
         throw sysError(m_devicePath);
 
+    if (!m_options.reportLinePath.isEmpty()) {
+        m_reportFd = ::open(QFile::encodeName(m_options.reportLinePath).constData(),
+                            O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (m_reportFd < 0)
+            throw sysError(m_options.reportLinePath);
+    }
+
     if (!m_options.linkPath.isEmpty()) {
         const QByteArray link = QFile::encodeName(m_options.linkPath);
         // A link left by a unit that was killed is replaced; any other file is not ours.
@@ -109,6 +118,48 @@ void PtyUnit::removeLink()
     // Only our own link: another unit may have taken the name over meanwhile.
     if (QFileInfo(m_options.linkPath).symLinkTarget() == QFileInfo(m_devicePath).absoluteFilePath())
         ::unlink(QFile::encodeName(m_options.linkPath).constData());
+}
+
+QByteArray PtyUnit::lineReport(int fd)
+{
+    termios t = {};
+    // On the master this reads the slave's setting: what the device's user gave it.
+    if (::tcgetattr(fd, &t) != 0)
+        return {};
+    static constexpr std::pair<speed_t, int> kRates[] = {
+        {B300, 300},   {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+        {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    int rate = 0;
+    for (const auto &[code, value] : kRates) {
+        if (::cfgetospeed(&t) == code)
+            rate = value;
+    }
+    const tcflag_t size = t.c_cflag & CSIZE;
+    const int csize = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    auto bit = [](bool on) { return on ? '1' : '0'; };
+    return QStringLiteral("rate=%1 csize=%2 parenb=%3 parodd=%4 cstopb=%5 crtscts=%6 ixon=%7 "
+                          "ixoff=%8\n")
+        .arg(rate)
+        .arg(csize)
+        .arg(QLatin1Char(bit(t.c_cflag & PARENB)))
+        .arg(QLatin1Char(bit(t.c_cflag & PARODD)))
+        .arg(QLatin1Char(bit(t.c_cflag & CSTOPB)))
+        .arg(QLatin1Char(bit(t.c_cflag & CRTSCTS)))
+        .arg(QLatin1Char(bit(t.c_iflag & IXON)))
+        .arg(QLatin1Char(bit(t.c_iflag & IXOFF)))
+        .toLatin1();
+}
+
+void PtyUnit::reportLine(Clock::time_point now)
+{
+    if (m_reportFd < 0 || now < m_nextReport)
+        return;
+    m_nextReport = now + kReportPeriod;
+    const QByteArray report = lineReport(m_master);
+    if (report.isEmpty() || report == m_lastReport)
+        return;
+    m_lastReport = report;
+    [[maybe_unused]] const auto n = ::write(m_reportFd, report.constData(), size_t(report.size()));
 }
 
 void PtyUnit::queueAnswer()
@@ -190,6 +241,7 @@ int PtyUnit::run()
         const auto elapsed = duration_cast<milliseconds>(now - lastTick);
         m_unit.advance(elapsed);
         lastTick += elapsed;
+        reportLine(now);
 
         if (streaming()) {
             // Keep the line full: new display lines as soon as the last ones went out, until
@@ -213,6 +265,8 @@ int PtyUnit::run()
         const bool pending = m_offset < m_current.size() || !m_queue.empty();
         if (pending && !m_waitWritable && !m_options.fast)
             wake = std::min(wake, m_nextWrite);
+        if (m_reportFd >= 0)
+            wake = std::min(wake, m_nextReport);
         const auto wait = std::max(nanoseconds(0), duration_cast<nanoseconds>(wake - Clock::now()));
         const timespec ts{static_cast<time_t>(wait.count() / 1'000'000'000),
                           static_cast<long>(wait.count() % 1'000'000'000)};

@@ -25,7 +25,16 @@ public:
         bool fast = false;
         std::chrono::milliseconds refreshPeriod{200};
         QString linkPath; // empty: no link
+        // Where the line settings the device was given are written, one line each time they
+        // change (a server in front of the pty, such as ser2net, sets them); empty: nowhere.
+        QString reportLinePath;
     };
+
+    // The line setting of a pty as one report line: "rate=9600 csize=8 parenb=0 parodd=1
+    // cstopb=0 crtscts=0 ixon=0 ixoff=0". Linux keeps a pty at 8 data bits without parity
+    // whatever it is told (csize and parenb), but keeps the parity sense (parodd), the rate,
+    // the stop bits and the flow control as given.
+    static QByteArray lineReport(int fd);
 
     static constexpr std::chrono::nanoseconds kByteTime{11'000'000'000LL / 9600};
 
@@ -55,6 +64,8 @@ private:
     void readKeys();
     void writeFrames(std::chrono::steady_clock::time_point now);
     void removeLink();
+    void reportLine(std::chrono::steady_clock::time_point now);
+    static constexpr std::chrono::milliseconds kReportPeriod{20};
     // Fast with no refresh period: the display lines go out back to back.
     bool streaming() const { return m_options.fast && m_options.refreshPeriod.count() == 0; }
     static constexpr int kStreamRounds = 64;
@@ -72,4 +83,7 @@ private:
     qsizetype m_offset = 0;
     bool m_waitWritable = false;
     std::chrono::steady_clock::time_point m_nextWrite;
+    int m_reportFd = -1;
+    QByteArray m_lastReport;
+    std::chrono::steady_clock::time_point m_nextReport;
 };

@@ -51,6 +51,7 @@ QString options()
 {
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
+        "              [--report-line FILE]\n"
         "  or:  qxunit --print-scenario | --help | --version\n"
         "\n"
         "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
@@ -62,6 +63,11 @@ QString options()
         "  --fast            send frames as fast as the line takes them, not at 9600 bit/s\n"
         "  --refresh MS      resend the four display lines every MS milliseconds (default 200);\n"
         "                    0 with --fast: resend them as soon as the line has taken them\n"
+        "  --report-line FILE  append the line settings the device was given to FILE, one\n"
+        "                    line each time they change (rate=9600 csize=8 parenb=0 parodd=1\n"
+        "                    cstopb=0 crtscts=0 ixon=0 ixoff=0); a pty keeps 8 data bits\n"
+        "                    without parity, but the parity sense, rate, stop bits and flow\n"
+        "                    control are as given\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
         "  --version         print the version and exit\n"
@@ -119,6 +125,8 @@ int main(int argc, char *argv[])
             options.fast = true;
         } else if (a == u"--link" && hasValue) {
             options.linkPath = args.at(++i);
+        } else if (a == u"--report-line" && hasValue) {
+            options.reportLinePath = args.at(++i);
         } else if (a == u"--scenario" && hasValue) {
             scenarioPath = args.at(++i);
         } else if (a == u"--refresh" && hasValue) {

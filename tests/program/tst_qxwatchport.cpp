@@ -2,15 +2,19 @@
 #include "tests/support/PtyPair.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,6 +134,70 @@ private slots:
         const ProfileFile user(config.filePath("qxwatch/qxwatch.ini"));
         QCOMPARE(user.readString("COM", "Port", "?"), QString("1"));
         QFile::remove(fifo);
+    }
+
+    void aSignalDuringANetworkConnectEndsAtOnce()
+    {
+        // A listener whose queue is full: the connect stays in SYN-SENT for its 3 s.
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0);
+        QVERIFY(::listen(listener, 0) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len) == 0);
+        int fill[2];
+        for (int &fd : fill) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        }
+        const quint16 port = ntohs(a.sin_port);
+        // The program's connect to the port waiting for its answer (state 02, SYN-SENT): one of
+        // its sockets (by inode) in the kernel's table; not one of ours, which a child has until
+        // it runs the program.
+        QSet<QByteArray> ours;
+        for (int fd : fill) {
+            struct stat st {
+            };
+            if (::fstat(fd, &st) == 0)
+                ours.insert(QByteArray::number(quint64(st.st_ino)));
+        }
+        QProcess qxwatch;
+        auto connecting = [port, &qxwatch, &ours] {
+            QSet<QByteArray> inodes;
+            const QDir fds(QStringLiteral("/proc/%1/fd").arg(qxwatch.processId()));
+            for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+                const QString target = fd.symLinkTarget().section('/', -1);
+                if (target.startsWith("socket:["))
+                    inodes.insert(target.mid(8).chopped(1).toLatin1());
+            }
+            QFile f("/proc/net/tcp");
+            if (!f.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray remote =
+                ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+            for (const QByteArray &line : f.readAll().split('\n')) {
+                const QList<QByteArray> cols = line.simplified().split(' ');
+                if (cols.size() > 9 && cols.at(2).endsWith(remote) && cols.at(3) == "02" &&
+                    inodes.contains(cols.at(9)) && !ours.contains(cols.at(9)))
+                    return true;
+            }
+            return false;
+        };
+        start(qxwatch,
+              {"--port", QStringLiteral("COM1=tcp://127.0.0.1:%1").arg(port), "--connect"});
+        QTRY_VERIFY_WITH_TIMEOUT(connecting(), 10000);
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(qxwatch.processId()), SIGTERM);
+        QVERIFY(qxwatch.waitForFinished(10000));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(qxwatch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(qxwatch.exitCode(), 0);
+        for (int fd : fill)
+            ::close(fd);
+        ::close(listener);
     }
 
     void refusesAPortOptionItCannotUse_data()
