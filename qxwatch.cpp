@@ -1,10 +1,13 @@
 // qxwatch: front panel for the hand-held monitor unit of a QX field bus.
+#include "link/LineRecording.h"
+#include "platform/Exceptions.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsFile.h"
 #include "platform/SignalWatcher.h"
 #include "platform/widgets/ErrorGuard.h"
 #include "platform/widgets/GuardedApplication.h"
 #include "platform/widgets/WindowSystem.h"
+#include "record/RecordingCsv.h"
 #include "ui/CommandLine.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -38,6 +41,25 @@ int answer(const CommandLine &command)
     return command.exitCode();
 }
 
+// --export-csv: the recording's display changes to CSV, without a window. 0 when written, 1
+// when the recording could not be read or the CSV not written.
+int exportCsv(const CommandLine &command)
+{
+    try {
+        const LineRecording rec = LineRecording::load(command.exportFrom());
+        if (!rec.damage().isEmpty())
+            std::fprintf(
+                stderr, "qxwatch: %s: %s\n", qPrintable(command.exportFrom()),
+                qPrintable(QStringLiteral("途中までを書き出します (%1)").arg(rec.damage())));
+        const qsizetype rows = RecordingCsv::write(rec, command.exportTo());
+        std::printf("%lld\n", static_cast<long long>(rows));
+        return 0;
+    } catch (const Exception &e) {
+        std::fprintf(stderr, "qxwatch: %s\n", qPrintable(errorBoxText(e.message(), e.detail())));
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -51,6 +73,11 @@ int main(int argc, char **argv)
         setNames();
         return answer(CommandLine::parse(QCoreApplication::arguments()));
     }
+    if (early == CommandLine::Action::ExportCsv) {
+        const QCoreApplication core(argc, argv);
+        setNames();
+        return exportCsv(CommandLine::parse(QCoreApplication::arguments()));
+    }
 
     GuardedApplication app(argc, argv);
     setNames();
@@ -60,6 +87,8 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId));
     // The toolkit's own options (-platform, -style ...) are gone from these arguments.
     const CommandLine command = CommandLine::parse(QApplication::arguments());
+    if (command.action() == CommandLine::Action::ExportCsv)
+        return exportCsv(command);
     if (command.action() != CommandLine::Action::Run)
         return answer(command);
     // After the command line: its messages stay the ones the manual page and scripts know.

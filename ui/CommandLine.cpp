@@ -24,6 +24,12 @@ struct Texts {
         "file's [PORTS]; never saved. May be given more than once.");
     QString portValue = QStringLiteral("map");
     QString connect = QStringLiteral("Connect to the chosen port at start.");
+    QString exportCsv = QStringLiteral(
+        "Write the display changes of a recording (File menu, 記録) to a CSV file, given as the "
+        "argument after it (UTF-8), and exit without a window.");
+    QString exportValue = QStringLiteral("recording");
+    QString exportWants = QStringLiteral("--export-csv wants a recording and a CSV file: "
+                                         "--export-csv RECORDING OUT.csv");
     QString badPort = QStringLiteral("--port wants COMn=DEVICE with n from 1 to 16 (for example "
                                      "--port COM1=/dev/ttyUSB0), not '%1'");
     QString fileName = QStringLiteral("comment-file");
@@ -98,6 +104,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.addOption(version);
     parser.addOption(port);
     parser.addOption(connect);
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"), texts.exportCsv,
+                                       texts.exportValue);
+    parser.addOption(exportCsv);
     parser.addPositionalArgument(texts.fileName, texts.file, texts.fileSyntax);
 
     CommandLine result;
@@ -135,6 +144,16 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             result.m_ports.insert(number, device);
         }
         result.m_connect = parser.isSet(connect);
+        if (result.m_action == Action::Run && parser.isSet(exportCsv)) {
+            if (parser.positionalArguments().size() != 1) {
+                result.m_action = Action::UsageError;
+                result.m_text = programName() + QStringLiteral(": ") + texts.exportWants + '\n';
+            } else {
+                result.m_action = Action::ExportCsv;
+                result.m_exportFrom = parser.value(exportCsv);
+                result.m_exportTo = parser.positionalArguments().first();
+            }
+        }
     }
     result.m_arguments = parser.positionalArguments();
     return result;

@@ -21,6 +21,7 @@ public:
         ShowHelp,    // print helpText on standard output, exit 0
         ShowVersion, // print versionText on standard output, exit 0
         UsageError,  // print errorText on standard error, exit kUsageError
+        ExportCsv,   // write exportFrom()'s recording to exportTo() as CSV, without a window
     };
 
     static constexpr int kUsageError = 2;
@@ -41,6 +42,9 @@ public:
     const QMap<int, QString> &ports() const { return m_ports; }
     // --connect: connect to the chosen port at start.
     bool connectAtStart() const { return m_connect; }
+    // --export-csv RECORDING OUT.csv: the recording and the CSV file.
+    const QString &exportFrom() const { return m_exportFrom; }
+    const QString &exportTo() const { return m_exportTo; }
     // The text to print for action() (help, version or error), ending in a line end.
     const QString &text() const { return m_text; }
     int exitCode() const;
@@ -50,5 +54,7 @@ private:
     QStringList m_arguments;
     QMap<int, QString> m_ports;
     bool m_connect = false;
+    QString m_exportFrom;
+    QString m_exportTo;
     QString m_text;
 };

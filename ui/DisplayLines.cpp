@@ -287,7 +287,7 @@ void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
     m_ctx.link.setBitMode(true);
-    setTitleIf(QStringLiteral("QXモニター[ビットモード]"));
+    setTitleIf(QStringLiteral("QXモニター") + titleMark + QStringLiteral("[ビットモード]"));
     setOuterHeight(BitModeHeight);
     setShown(m_el.tenKeyPanel, false);
     setShown(m_el.ioPanel, false);
@@ -339,7 +339,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 void DisplayLines::applyDataLayout()
 {
     m_ctx.link.setBitMode(false);
-    setTitleIf(QStringLiteral("QXモニター[データモード]"));
+    setTitleIf(QStringLiteral("QXモニター") + titleMark + QStringLiteral("[データモード]"));
     setShown(m_el.bitModeHelp, false);
     setOuterHeight(DataModeHeight);
     setShown(m_el.tenKeyPanel, true);

@@ -67,6 +67,9 @@ public:
     std::function<void(const QString &addr)> PlaceBitCursor;
     // After each good frame has been drawn.
     std::function<void()> FrameTaken;
+    // Put after "QXモニター" in the mode captions while not empty: "[再生]" while a recording
+    // plays.
+    QString titleMark;
     // The outer window heights of the two display modes, applied on every good frame; the
     // window keeps its height while they are not set.
     std::function<int()> BitModeHeight;

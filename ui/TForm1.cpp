@@ -9,12 +9,14 @@
 #include "platform/widgets/GuardedApplication.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
+#include "tools/IdScanExport.h"
 #include "ui/BitPanel.h"
 #include "ui/DisplayFreshness.h"
 #include "ui/DisplayLines.h"
 #include "ui/KeyPad.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/PortControl.h"
+#include "ui/RecordControl.h"
 #include "ui/TAboutDlg.h"
 
 #include <QAbstractButton>
@@ -70,6 +72,9 @@ TForm1::TForm1(const Options &options, QWidget *parent)
                                     m_options.ports, this);
     if (auto *portMenu = findChild<QMenu *>("P1"))
         connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
+    m_recordControl =
+        new RecordControl(m_ctx, *m_commX1, *m_lines, *m_channels, *m_portControl, this);
+    new IdScanExport(findChild<QWidget *>("IDPanel"), this);
     m_about = new TAboutDlg(this);
     m_freshness = new DisplayFreshness(m_ctx, this);
     connect(m_portControl, &PortControl::connectionChanged, m_freshness,

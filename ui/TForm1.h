@@ -16,6 +16,7 @@ class DisplayFreshness;
 class DisplayLines;
 class KeyPad;
 class PortControl;
+class RecordControl;
 class TCommX;
 class QAction;
 class QActionGroup;
@@ -64,6 +65,7 @@ public:
     IdScan &idScan() { return *m_idScan; }
     ChannelMonitor &channelMonitor() { return *m_channels; }
     PortControl &portControl() { return *m_portControl; }
+    RecordControl &recordControl() { return *m_recordControl; }
     TCommX &CommX1() { return *m_commX1; }
     TAboutDlg *aboutBox() const { return m_about; }
     const QString &settingsPath() const { return m_settingsPath; }
@@ -116,6 +118,7 @@ private:
     ChannelMonitor *m_channels = nullptr;
     TCommX *m_commX1 = nullptr;
     PortControl *m_portControl = nullptr;
+    RecordControl *m_recordControl = nullptr;
     TAboutDlg *m_about = nullptr;
 
     DisplayFreshness *m_freshness = nullptr;

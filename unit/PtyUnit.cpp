@@ -1,6 +1,7 @@
 #include "unit/PtyUnit.h"
 
 #include "link/Frames.h"
+#include "link/LineRecording.h"
 #include "platform/Exceptions.h"
 
 #include <QFile>
@@ -228,8 +229,52 @@ void PtyUnit::writeFrames(Clock::time_point now)
     }
 }
 
+int PtyUnit::runReplay()
+{
+    using namespace std::chrono;
+    const LineRecording &rec = *m_options.replay;
+    const QByteArray &bytes = rec.received();
+    const auto start = Clock::now();
+    std::size_t next = 0;
+    for (;;) {
+        const auto now = Clock::now();
+        // Everything due goes out; what a reader does not take is dropped, as on a paced line.
+        while (next < rec.chunks().size() &&
+               start + microseconds(rec.chunks()[next].timeUs - rec.startUs()) <= now) {
+            const qsizetype from = rec.chunkBegin(next);
+            const qsizetype size = rec.chunks()[next].end - from;
+            if (::write(m_master, bytes.constData() + from, std::size_t(size)) < size)
+                ::tcflush(m_slave, TCIFLUSH);
+            ++next;
+        }
+        nanoseconds wait = hours(1);
+        if (next < rec.chunks().size())
+            wait = std::max(nanoseconds(0),
+                            duration_cast<nanoseconds>(
+                                start + microseconds(rec.chunks()[next].timeUs - rec.startUs()) -
+                                Clock::now()));
+        const timespec ts{static_cast<time_t>(wait.count() / 1'000'000'000),
+                          static_cast<long>(wait.count() % 1'000'000'000)};
+        pollfd fds[2] = {{m_master, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
+        const int ready = ::ppoll(fds, g_stopPipe[0] >= 0 ? 2 : 1, &ts, nullptr);
+        if (ready < 0 && errno != EINTR)
+            throw sysError(QStringLiteral("poll"));
+        if (ready <= 0)
+            continue;
+        if (fds[1].revents & POLLIN)
+            return 0;
+        if (fds[0].revents & POLLIN) {
+            char buf[512];
+            while (::read(m_master, buf, sizeof buf) > 0) {
+            }
+        }
+    }
+}
+
 int PtyUnit::run()
 {
+    if (m_options.replay)
+        return runReplay();
     using namespace std::chrono;
     const auto start = Clock::now();
     auto lastTick = start;

@@ -8,6 +8,9 @@
 
 #include <chrono>
 #include <deque>
+#include <memory>
+
+class LineRecording;
 
 // Puts a MonitorUnit on a pseudo-terminal: the window opens the device (or the link to it) as
 // its serial port. Key frames read from the line go to the unit; after each key the unit's four
@@ -28,6 +31,9 @@ public:
         // Where the line settings the device was given are written, one line each time they
         // change (a server in front of the pty, such as ser2net, sets them); empty: nowhere.
         QString reportLinePath;
+        // Set: the line plays these received bytes with their recorded timing instead of the
+        // unit's frames (keys are read and dropped), then stays open and quiet.
+        std::shared_ptr<const LineRecording> replay;
     };
 
     // The line setting of a pty as one report line: "rate=9600 csize=8 parenb=0 parodd=1
@@ -66,6 +72,7 @@ private:
     void removeLink();
     void reportLine(std::chrono::steady_clock::time_point now);
     static constexpr std::chrono::milliseconds kReportPeriod{20};
+    int runReplay();
     // Fast with no refresh period: the display lines go out back to back.
     bool streaming() const { return m_options.fast && m_options.refreshPeriod.count() == 0; }
     static constexpr int kStreamRounds = 64;

@@ -1,6 +1,7 @@
 // qxunit: the simulated monitor unit on a pseudo-terminal.
 
 #include "link/KeyCodes.h"
+#include "link/LineRecording.h"
 #include "platform/Exceptions.h"
 #include "unit/MonitorUnit.h"
 #include "unit/PtyUnit.h"
@@ -52,6 +53,7 @@ QString options()
     return QStringLiteral(
         "Usage: qxunit [--link PATH] [--scenario FILE] [--fast] [--refresh MS]\n"
         "              [--report-line FILE]\n"
+        "  or:  qxunit [--link PATH] --replay RECORDING\n"
         "  or:  qxunit --print-scenario | --help | --version\n"
         "\n"
         "Simulates the QX monitor unit on a pseudo-terminal. The first line of standard output\n"
@@ -68,6 +70,9 @@ QString options()
         "                    cstopb=0 crtscts=0 ixon=0 ixoff=0); a pty keeps 8 data bits\n"
         "                    without parity, but the parity sense, rate, stop bits and flow\n"
         "                    control are as given\n"
+        "  --replay FILE     send the bytes received in a recording made by qxwatch (File ->\n"
+        "                    記録), with their recorded timing, instead of simulating; keys are\n"
+        "                    read and dropped; the device stays open after the end\n"
         "  --print-scenario  print the built-in scenario file and exit\n"
         "  --help            print this text and exit\n"
         "  --version         print the version and exit\n"
@@ -104,6 +109,7 @@ int main(int argc, char *argv[])
 {
     PtyUnit::Options options;
     std::optional<QString> scenarioPath;
+    std::optional<QString> replayPath;
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args.append(QString::fromLocal8Bit(argv[i]));
@@ -127,6 +133,8 @@ int main(int argc, char *argv[])
             options.linkPath = args.at(++i);
         } else if (a == u"--report-line" && hasValue) {
             options.reportLinePath = args.at(++i);
+        } else if (a == u"--replay" && hasValue) {
+            replayPath = args.at(++i);
         } else if (a == u"--scenario" && hasValue) {
             scenarioPath = args.at(++i);
         } else if (a == u"--refresh" && hasValue) {
@@ -148,6 +156,12 @@ int main(int argc, char *argv[])
     }
 
     try {
+        if (replayPath) {
+            options.replay = std::make_shared<LineRecording>(LineRecording::load(*replayPath));
+            if (!options.replay->damage().isEmpty())
+                fail(QStringLiteral("%1: read up to a damaged or cut-off record (%2)")
+                         .arg(*replayPath, options.replay->damage()));
+        }
         MonitorUnit unit(scenarioPath ? Scenario::load(*scenarioPath) : Scenario::builtIn());
         PtyUnit::installStopHandlers();
         PtyUnit pty(unit, options);
@@ -156,7 +170,7 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
         return pty.run();
     } catch (const Exception &e) {
-        fail(e.message());
+        fail(e.detail().isEmpty() ? e.message() : e.message() + QStringLiteral(": ") + e.detail());
         return kUsageError;
     }
 }
