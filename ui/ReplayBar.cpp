@@ -11,6 +11,8 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <limits>
+
 ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
     : QWidget(parent, Qt::Tool), m_player(player)
 {
@@ -45,15 +47,20 @@ ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
     m_slider->setObjectName("ReplayPosition");
     m_slider->setMinimumWidth(240);
     // Milliseconds since the first record; a seek happens when the slider is let go.
-    m_slider->setRange(0, int(std::min<qint64>((rec.endUs() - rec.startUs()) / 1000, INT_MAX)));
+    const qint64 lastUs = rec.chunks().empty() ? rec.startUs() : rec.chunks().back().timeUs;
+    m_slider->setRange(0, int(std::min<qint64>((lastUs - rec.startUs()) / 1000, INT_MAX)));
     m_slider->setTracking(false);
     m_slider->setToolTip(QStringLiteral("記録の時刻 (ドラッグでその時刻まで再生)"));
     connect(m_slider, &QSlider::sliderMoved, this, [this](int ms) {
         m_time->setText(timeText(m_player.recording().startUs() + qint64(ms) * 1000,
                                  m_player.recording().startUs()));
     });
-    connect(m_slider, &QSlider::valueChanged, this,
-            [this](int ms) { m_player.seek(m_player.recording().startUs() + qint64(ms) * 1000); });
+    // The slider counts whole milliseconds: its end is the end of the recording.
+    connect(m_slider, &QSlider::valueChanged, this, [this](int ms) {
+        m_player.seek(ms >= m_slider->maximum()
+                          ? std::numeric_limits<qint64>::max()
+                          : m_player.recording().startUs() + qint64(ms) * 1000);
+    });
     row->addWidget(m_slider, 1);
 
     m_time = new QLabel(this);
