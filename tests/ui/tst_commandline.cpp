@@ -50,6 +50,12 @@ private slots:
             << QStringList{"-x.csv"} << Action::UsageError << QStringList()
             << "qxwatch: Unknown option 'x.csv'.\n(see qxwatch --help; a comment file whose "
                "name begins with '-' goes after \"--\": qxwatch -- -x.csv)\n";
+        QTest::newRow("--export-csv: a recording and a CSV file, no window")
+            << QStringList{"--export-csv", "r.pcap", "o.csv"} << Action::ExportCsv
+            << QStringList{"o.csv"} << QString();
+        QTest::newRow("--export-csv without the CSV file")
+            << QStringList{"--export-csv", "r.pcap"} << Action::UsageError << QStringList()
+            << "--export-csv RECORDING OUT.csv";
         QTest::newRow("unknown long option named as typed")
             << QStringList{"a.csv", "--colour=red"} << Action::UsageError << QStringList{"a.csv"}
             << "qxwatch -- --colour=red)";
