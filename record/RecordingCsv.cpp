@@ -27,22 +27,42 @@ QString frameText(const QByteArray &bytes)
 }
 
 // A field that a spreadsheet takes as it is: quoted when it holds a comma, quote or line end.
-QString field(const QString &text)
+QByteArray field(const QString &text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    QByteArray utf8 = text.toUtf8();
+    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') && !utf8.contains('\r'))
+        return utf8;
+    utf8.replace("\"", "\"\"");
+    return '"' + utf8 + '"';
 }
 
-QString timeText(qint64 timeUs)
+// "yyyy-MM-dd HH:mm:ss.uuuuuu" in local time; the date and time of a second are worked out
+// once per second of the recording (the conversion to local time is the slow part).
+class TimeText
 {
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(timeUs / 1000);
-    return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
-           QStringLiteral("%1").arg(timeUs % 1000, 3, 10, QLatin1Char('0'));
-}
+public:
+    void append(QByteArray &out, qint64 timeUs)
+    {
+        const qint64 second = timeUs >= 0 ? timeUs / 1000000 : (timeUs - 999999) / 1000000;
+        if (second != m_second || m_prefix.isEmpty()) {
+            m_second = second;
+            m_prefix = QDateTime::fromSecsSinceEpoch(second)
+                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss."))
+                           .toLatin1();
+        }
+        out += m_prefix;
+        const qint64 micro = timeUs - second * 1000000;
+        char digits[7];
+        for (int i = 5, v = int(micro); i >= 0; --i, v /= 10)
+            digits[i] = char('0' + v % 10);
+        digits[6] = 0;
+        out += digits;
+    }
+
+private:
+    qint64 m_second = 0;
+    QByteArray m_prefix;
+};
 
 struct Line {
     QString kind = QStringLiteral("--");
@@ -62,14 +82,14 @@ QString RecordingCsv::header()
 
 QByteArray RecordingCsv::text(const LineRecording &recording, qsizetype *rows)
 {
-    QString out = QStringLiteral("\uFEFF") + header() + QStringLiteral("\r\n");
+    QByteArray out = "\xEF\xBB\xBF" + header().toUtf8() + "\r\n";
     qsizetype count = 0;
     std::array<Line, 4> lines;
     FrameSync sync;
+    TimeText time;
     const QByteArray &bytes = recording.received();
-    const auto &chunks = recording.chunks();
     qsizetype at = 0;
-    for (const LineRecording::Chunk &chunk : chunks) {
+    for (const LineRecording::Chunk &chunk : recording.chunks()) {
         for (; at < chunk.end; ++at) {
             if (sync.push(static_cast<unsigned char>(bytes[at])) != FrameSync::Verdict::Good)
                 continue;
@@ -81,32 +101,36 @@ QByteArray RecordingCsv::text(const LineRecording &recording, qsizetype *rows)
                 continue;
             was = now;
             ++count;
-            QString row = timeText(chunk.timeUs) + u',' + QString::number(f.line + 1) + u',' +
-                          field(now.kind) + u',' + field(now.addr) + u',' + field(now.data);
+            time.append(out, chunk.timeUs);
+            out += ',';
+            out += char('1' + f.line);
+            out += ',' + field(now.kind) + ',' + field(now.addr) + ',' + field(now.data);
             const quint16 lamps = DisplayLineModel::lampStates(now.data);
-            for (int j = 0; j < 16; ++j)
-                row += (lamps >> j) & 1 ? QStringLiteral(",1") : QStringLiteral(",0");
-            bool isWord = now.addr.size() == 3 && now.addr.at(0) == u'W' &&
-                          now.addr.at(1).isDigit() && now.addr.at(2).isDigit();
+            char bits[32];
+            for (int j = 0; j < 16; ++j) {
+                bits[2 * j] = ',';
+                bits[2 * j + 1] = (lamps >> j) & 1 ? '1' : '0';
+            }
+            out.append(bits, sizeof bits);
+            const bool isWord = now.addr.size() == 3 && now.addr.at(0) == u'W' &&
+                                now.addr.at(1).isDigit() && now.addr.at(2).isDigit();
             if (isWord) {
                 bool ok = false;
                 unsigned v = now.data.toUInt(&ok, 16);
                 if (!ok || v > 0xFFFF)
                     v = 0;
-                row += QStringLiteral(",%1,%2,%3,%4")
-                           .arg(v >> 13)
-                           .arg(v & 0x1FFF)
-                           .arg((v >> 12) & 7)
-                           .arg(v & 0xFFF);
+                out += ',' + QByteArray::number(v >> 13) + ',' + QByteArray::number(v & 0x1FFF) +
+                       ',' + QByteArray::number((v >> 12) & 7) + ',' +
+                       QByteArray::number(v & 0xFFF);
             } else {
-                row += QStringLiteral(",,,,");
+                out += ",,,,";
             }
-            out += row + QStringLiteral("\r\n");
+            out += "\r\n";
         }
     }
     if (rows)
         *rows = count;
-    return out.toUtf8();
+    return out;
 }
 
 qsizetype RecordingCsv::write(const LineRecording &recording, const QString &path)
