@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -152,6 +153,8 @@ private slots:
         for (const char *key : {"btnIN", "btnDATA", "btnENB", "btn5", "btnUP", "OpenButton"})
             QVERIFY2(!button(b, key)->isEnabled(), key);
         QVERIFY(!b.findChild<QAction *>("MenuFileConnect")->isEnabled());
+        QVERIFY(!b.findChild<QMenu *>("MenuMode")->isEnabled());
+        QVERIFY(!b.findChild<QAction *>("MenuFileReplay")->isEnabled());
         QCOMPARE(bar->slider()->value(), bar->slider()->maximum());
 
         // Back to the middle: the display of that moment; then to the end again.
