@@ -24,6 +24,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace
 {
 
@@ -133,7 +136,17 @@ private slots:
             a.portControl().CloseButtonClick();
             QTRY_VERIFY_WITH_TIMEOUT(!a.recordControl().isRecording(), kWait);
             QVERIFY(a.findChild<QStatusBar *>("StatusBar1")->currentMessage().contains("切断"));
+
+            // Closing the window ends a recording with everything in the file.
+            a.portControl().OpenButtonClick();
+            a.recordControl().startRecording(m_dir.filePath("third.pcap"));
+            const quint64 before = a.displayLines().goodFrames();
+            pty.send(frame(0, '1', "000", "0002"));
+            QTRY_VERIFY_WITH_TIMEOUT(a.displayLines().goodFrames() > before, kWait);
         }
+        const LineRecording third = LineRecording::load(m_dir.filePath("third.pcap"));
+        QCOMPARE(third.received(), frame(0, '1', "000", "0002"));
+        QVERIFY(third.damage().isEmpty());
 
         const LineRecording rec = LineRecording::load(path);
         QCOMPARE(rec.received(), stream);
@@ -226,6 +239,41 @@ private slots:
         c.findChild<QAction *>("IN1")->trigger();
         QTest::qWait(300);
         QVERIFY(shown(c) == live);
+    }
+
+    // A disk that fills stops the recording; the status bar says why, the item is unchecked.
+    void fullDiskStopsRecording()
+    {
+        PtyPair pty;
+        TForm1 form(options(pty.slavePath(), "full"));
+        form.show();
+        form.portControl().OpenButtonClick();
+        const QString path = m_dir.filePath("full.pcap");
+        form.recordControl().startRecording(path);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 8 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QByteArray some;
+        for (int i = 0; i < 40; ++i)
+            some += frame(i % 4, '1', "000", "0001");
+        // Sent a little at a time: the window reads on this thread.
+        for (int round = 0; round < 200 && form.recordControl().isRecording(); ++round) {
+            pty.send(some);
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!form.recordControl().isRecording(), kWait);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY2(form.findChild<QStatusBar *>("StatusBar1")
+                     ->currentMessage()
+                     .contains("記録を止めました"),
+                 qPrintable(form.findChild<QStatusBar *>("StatusBar1")->currentMessage()));
+        QVERIFY(!form.findChild<QAction *>("MenuFileRecord")->isChecked());
+        QVERIFY(form.findChild<QLabel *>("RecordStatus")->isHidden());
+        QVERIFY(LineRecording::load(path).received().size() > 1000);
     }
 
     // What is not a recording is refused with a message; the window stays as it was.
