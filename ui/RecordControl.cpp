@@ -62,8 +62,13 @@ RecordControl::RecordControl(FormContext &ctx, TCommX &comm, DisplayLines &lines
     m_lastFolder = QDir::homePath();
     connect(m_recorder, &LineRecorder::failed, this,
             [this](const QString &reason) { stopRecording(reason); });
-    connect(&m_comm, &TCustomCommX::OnDeviceLost, this,
-            [this] { stopRecording(QStringLiteral("接続が失われたため記録を終えました")); });
+    // After the port's own notice (connected first), which the status bar keeps showing.
+    connect(&m_comm, &TCustomCommX::OnDeviceLost, this, [this] {
+        if (!isRecording())
+            return;
+        const QString lost = m_ctx.statusBar ? m_ctx.statusBar->currentMessage() : QString();
+        stopRecording(lost + QStringLiteral(" 記録を終えました: %1").arg(m_recorder->path()));
+    });
     m_tick.setInterval(500);
     connect(&m_tick, &QTimer::timeout, this, &RecordControl::tick);
     buildMenu();

@@ -276,6 +276,21 @@ private slots:
         QVERIFY(LineRecording::load(path).received().size() > 1000);
     }
 
+    // A device that goes away ends the recording; the status bar keeps saying what happened.
+    void lostDeviceEndsRecording()
+    {
+        PtyPair pty;
+        TForm1 form(options(pty.slavePath(), "lost"));
+        form.show();
+        form.portControl().OpenButtonClick();
+        form.recordControl().startRecording(m_dir.filePath("lost.pcap"));
+        pty.closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.recordControl().isRecording(), kWait);
+        const QString message = form.findChild<QStatusBar *>("StatusBar1")->currentMessage();
+        QVERIFY2(message.contains("接続が失われました") && message.contains("記録を終えました"),
+                 qPrintable(message));
+    }
+
     // What is not a recording is refused with a message; the window stays as it was.
     void badRecordingRefused()
     {

@@ -1,4 +1,5 @@
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,9 +77,15 @@ private slots:
         const Run r = run({"--help"});
         // The manual page generator reads these: options with their texts, the argument, and
         // the notes on files after them.
-        QVERIFY(r.out.contains("\n  -h, --help     Print this help and exit.\n"));
-        QVERIFY(r.out.contains("\n  -v, --version  Print the version and exit.\n"));
-        QVERIFY(r.out.contains("\n  comment-file   A comment file (CSV, Shift-JIS)"));
+        // The column of texts is as wide as the longest option needs.
+        const QString out = QString::fromLocal8Bit(r.out);
+        QVERIFY(out.contains(QRegularExpression("\n  -h, --help +Print this help and exit.\n")));
+        QVERIFY(
+            out.contains(QRegularExpression("\n  -v, --version +Print the version and exit.\n")));
+        QVERIFY(out.contains(
+            QRegularExpression("\n  comment-file +A comment file \\(CSV, Shift-JIS\\)")));
+        QVERIFY(
+            out.contains(QRegularExpression("\n  --export-csv <recording> +Write the display")));
         QVERIFY(r.out.contains("~/.config/qxwatch/qxwatch.ini"));
         QVERIFY(r.out.endsWith('\n'));
     }
