@@ -166,7 +166,8 @@ private slots:
         for (const char *key : {"btnIN", "btnDATA", "btnENB", "btn5", "btnUP", "OpenButton"})
             QVERIFY2(!button(b, key)->isEnabled(), key);
         QVERIFY(!b.findChild<QAction *>("MenuFileConnect")->isEnabled());
-        QVERIFY(!b.findChild<QMenu *>("MenuMode")->isEnabled());
+        QVERIFY(!b.findChild<QMenu *>("MenuMode")->menuAction()->isEnabled());
+        QVERIFY(!b.findChild<QMenu *>("GoTo1")->menuAction()->isEnabled());
         QVERIFY(!b.findChild<QAction *>("MenuFileReplay")->isEnabled());
         QCOMPARE(bar->slider()->value(), bar->slider()->maximum());
 
