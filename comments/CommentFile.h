@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // One data row of the comment grid as the file and the tables see it.
 struct CommentRow {
@@ -21,6 +22,21 @@ struct CommentRow {
 // by older versions load as they did. Writing quotes a field only when it would not read back as
 // itself, so files whose comments hold no blank, comma or leading quote are written byte for byte
 // as before, and any other comment survives a save and a load.
+// A whole file read into rows, as the grid keeps them: per line one text holding the cells from
+// column 1 on (Type, Number, Comment and any extra fields), separated by U+0000, which no field
+// can hold (a NUL byte ends a line's text).
+struct CommentFileContent {
+    static constexpr QChar kSeparator = QChar(0);
+    QList<QString> rows;
+    // The most cells of a line, the row number column included (at least 1).
+    int columns = 1;
+    // The first row (0 = first line) holding bytes that are no Shift-JIS, or that a save would
+    // write as other bytes; -1 when the file reads back byte for byte.
+    qsizetype changedRow = -1;
+    // Bytes after the Ctrl-Z that ends the text, other than blanks and line ends.
+    qsizetype bytesAfterEnd = 0;
+};
+
 class CommentFile
 {
 public:
@@ -36,12 +52,29 @@ public:
     // over; Ctrl-Z ends the file.
     static QList<QStringList> parse(const QByteArray &bytes);
 
+    // As parse, into the grid's form. Decodes the whole text in one pass, so a million lines
+    // take well under a second. keepGoing, when given, is called every few thousand lines with
+    // the number of bytes read so far; returning false stops the parse, which then returns
+    // false and leaves content as it was. Throws std::bad_alloc when memory runs out.
+    static bool parseContent(const QByteArray &bytes, CommentFileContent &content,
+                             const std::function<bool(qsizetype)> &keepGoing = {});
+
     // One field as it is written: bare when it reads back as itself, otherwise in double quotes
     // with inner quotes doubled.
     static QByteArray encodeField(const QString &field);
 
     // The file's bytes for the rows: one line per row, CR LF after every line; no rows, no bytes.
+    // Look-alike characters are written in their code page 932 forms (CommentText); U+FFFD, the
+    // mark of bytes that were no Shift-JIS when the file was read, is written as "?". Throws
+    // EFCreateError naming the row (1 = first), the column and the character when a cell holds
+    // a character Shift-JIS cannot carry.
     static QByteArray format(const QList<CommentRow> &rows);
+
+    // The first cell of rows holding a character that cannot be written (after the look-alike
+    // mapping, U+FFFD allowed): its row index, column (1 Type, 2 Number, 3 Comment) and the
+    // index of the character; false when every cell can be written.
+    static bool findUnencodable(const QList<CommentRow> &rows, qsizetype &row, int &column,
+                                qsizetype &index);
 
     // Reads the file whole. Throws EFOpenError when it cannot be opened or read.
     static QByteArray read(const QString &path);
@@ -51,7 +84,7 @@ public:
     static void write(const QString &path, const QByteArray &bytes);
 
     // Compiles rows into tables. Every Number is read first, so a Number that is not an integer
-    // throws EConvertError before tables is touched. Rows of another type (case matters) or a
+    // throws EConvertError before tables is touched; its detail names the row (1 = first). Rows of another type (case matters) or a
     // number outside the table are ignored; the last row naming an entry wins.
     static void compile(const QList<CommentRow> &rows, CommentTables &tables);
 };

@@ -6,11 +6,12 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -23,6 +24,9 @@ struct GridFixture {
     CommentTables tables;
     int refreshes = 0;
     QStringList messages;
+    QStringList questions;
+    // Answers to the questions, in order; once used up, the last button (cancel).
+    QList<int> answers;
     QString nextFileName;
     std::unique_ptr<CommentGrid> grid;
 
@@ -35,6 +39,10 @@ struct GridFixture {
             messages.append(caption + QLatin1Char(':') + text);
         });
         grid->setFileNamePrompt([this](QFileDialog &) { return nextFileName; });
+        grid->setQuestion([this](const QString &text, const QStringList &buttons) {
+            questions.append(text);
+            return answers.isEmpty() ? int(buttons.size()) - 1 : answers.takeFirst();
+        });
     }
     QAction *action(const char *name) { return form.findChild<QAction *>(QLatin1String(name)); }
 
@@ -51,6 +59,8 @@ struct GridFixture {
     }
     void setRows(const QStringList &rows)
     {
+        if (grid->isModified())
+            answers.prepend(1); // discard what an earlier setRows made
         grid->New1Click();
         while (grid->rowCount() > 1)
             grid->N7Click();
@@ -94,13 +104,15 @@ private slots:
         const QStringList headers{"No", "Type", "番号", "コメント"};
         for (int c = 0; c < 4; ++c)
             QCOMPARE(f.grid->cell(c, 0), headers.at(c));
-        for (int c = 0; c < 4; ++c)
+        // The row number column always numbers the rows.
+        QCOMPARE(f.grid->cell(0, 1), QString("1"));
+        for (int c = 1; c < 4; ++c)
             QCOMPARE(f.grid->cell(c, 1), QString());
         QVERIFY(f.action("New1")->isEnabled());
         QVERIFY(f.action("Open1")->isEnabled());
         QVERIFY(!f.action("Save1")->isEnabled());
         QVERIFY(!f.action("SaveAs1")->isEnabled());
-        QTableWidget *table = f.client->findChild<QTableWidget *>("StringGrid1");
+        QTableView *table = f.client->findChild<QTableView *>("StringGrid1");
         QCOMPARE(table, f.grid->grid());
         QCOMPARE(table->geometry(), QRect(688, 40, 217, 617));
         QCOMPARE(table->verticalHeader()->width(), 30);
@@ -187,6 +199,7 @@ private slots:
             QFAIL("no conversion error");
         } catch (const EConvertError &e) {
             QCOMPARE(e.message(), QStringLiteral("'x7' は整数ではありません"));
+            QCOMPARE(e.detail(), QStringLiteral("コメント表の 2 行目の番号です"));
         }
         QCOMPARE(f.tables.CommentBI[5], QString("old"));
         QCOMPARE(f.tables.CommentBI[6], QString());
@@ -199,20 +212,50 @@ private slots:
         QCOMPARE(f.tables.CommentBI[5], QString());
     }
 
-    void missingFileStopsTheLoad()
+    // A load that cannot complete changes nothing and says which file and why.
+    void failedLoadChangesNothing_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing file") << "missing" << "ファイルが見つかりません";
+        QTest::newRow("unreadable file") << "unreadable" << "ファイルアクセスが拒否されました";
+        QTest::newRow("too large") << "large"
+                                   << "ファイルの大きさ 200 バイト が読み込める上限 100 バイト "
+                                      "を超えています";
+    }
+    void failedLoadChangesNothing()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
         GridFixture f;
-        f.grid->New1Click();
-        const QString path = m_dir.filePath("missing.csv");
+        const QString good = file("BI,1,keep\r\nBO,2,this\r\n");
+        f.grid->LoadCommentFile(good);
+        f.grid->setCell(3, 2, "edited");
+        QString path = m_dir.filePath("missing.csv");
+        if (kind == "unreadable") {
+            path = file("BI,9,x\r\n");
+            QFile::setPermissions(path, QFileDevice::WriteOwner);
+            if (QFile(path).open(QIODevice::ReadOnly))
+                QSKIP("running with permission to read any file");
+        } else if (kind == "large") {
+            path = file(QByteArray(200, 'x'));
+            f.grid->setMaxFileBytes(100);
+        }
         try {
             f.grid->LoadCommentFile(path);
             QFAIL("no error");
         } catch (const EFOpenError &e) {
-            QCOMPARE(e.message(), QStringLiteral("ファイルが見つかりません"));
+            QCOMPARE(e.message(), QStringLiteral("ファイル %1 を読み込めません").arg(path));
+            QCOMPARE(e.detail(), reason);
         }
-        QCOMPARE(f.grid->rowCount(), 2);
-        QCOMPARE(f.grid->CommentFileName(), path);
-        QVERIFY(!f.action("Save1")->isEnabled());
+        QCOMPARE(f.rows(), (QStringList{"BI|1|keep", "BO|2|edited"}));
+        QCOMPARE(f.grid->CommentFileName(), good);
+        QVERIFY(f.grid->isModified());
+        QCOMPARE(f.tables.CommentBI[1], QString("keep"));
+        // Save still writes the file that was loaded, not the one that failed.
+        f.grid->Save1Click();
+        QCOMPARE(readAll(good), QByteArray("BI,1,keep\r\nBO,2,edited\r\n"));
+        QVERIFY(!QFileInfo(path).exists() || readAll(path) != readAll(good));
     }
 
     void emptyFileGivesAnEmptyGrid()
@@ -309,7 +352,7 @@ private slots:
         f.setRows(rows);
         QCOMPARE(f.rows(), rows);
         if (selected > 0)
-            f.grid->grid()->setCurrentCell(selected - 1, 2);
+            f.grid->selectCell(3, selected);
         f.client->findChild<QAction *>(command)->trigger();
         QCOMPARE(f.rows(), expected);
     }
@@ -318,7 +361,7 @@ private slots:
     {
         GridFixture f;
         f.setRows({"BI|1|a", "BI|x|b", "BO|3|c"});
-        f.grid->grid()->setCurrentCell(1, 0);
+        f.grid->selectCell(1, 2);
         QVERIFY_THROWS_EXCEPTION(EConvertError, f.grid->N6Click());
         QCOMPARE(f.rows(), (QStringList{"BI|1|a", "BI|x|b", "BO|3|c"}));
     }
@@ -350,7 +393,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
         f.setRows({"BI|1|a", "BI|2|b", "BI|3|c"});
         f.grid->grid()->setFocus();
-        f.grid->grid()->setCurrentCell(0, 2);
+        f.grid->selectCell(3, 1);
         QTest::keyClick(f.grid->grid(), Qt::Key_Delete);
         QCOMPARE(f.rows(), (QStringList{"BI|2|b", "BI|3|c"}));
         QTest::keyClick(f.grid->grid(), Qt::Key_Insert);
@@ -422,7 +465,7 @@ private slots:
         f.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.form));
         f.grid->grid()->setFocus();
-        f.grid->grid()->setCurrentCell(0, column - 1);
+        f.grid->selectCell(column, 1);
         QTest::keyClick(f.grid->grid(), '7');
         if (QWidget *editor = QApplication::focusWidget(); editor && editor != f.grid->grid())
             QTest::keyClick(editor, Qt::Key_Return);
