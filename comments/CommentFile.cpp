@@ -243,10 +243,13 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
         pos = stop;
     }
 
+    // Blanks, line ends and more Ctrl-Z after the end are no text (editors of old appended one).
     qsizetype after = 0;
     if (ctrlZ >= 0) {
-        for (qsizetype k = ctrlZ + 1; k < bytes.size(); ++k)
-            after += isBlankOrNul(bytes.at(k)) || bytes.at(k) == kCtrlZ ? 0 : 1;
+        for (qsizetype k = ctrlZ + 1; k < bytes.size() && after == 0; ++k) {
+            if (!isBlankOrNul(bytes.at(k)) && bytes.at(k) != kCtrlZ)
+                after = bytes.size() - ctrlZ - 1;
+        }
     }
     content.rows = std::move(rows);
     content.columns = widest + 1;

@@ -33,7 +33,8 @@ struct CommentFileContent {
     // The first row (0 = first line) holding bytes that are no Shift-JIS, or that a save would
     // write as other bytes; -1 when the file reads back byte for byte.
     qsizetype changedRow = -1;
-    // Bytes after the Ctrl-Z that ends the text, other than blanks and line ends.
+    // The bytes after the Ctrl-Z that ends the text when any of them is more than a blank, a
+    // line end or another Ctrl-Z; else 0.
     qsizetype bytesAfterEnd = 0;
 };
 

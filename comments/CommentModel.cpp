@@ -51,7 +51,8 @@ void CommentModel::setField(int row, int index, const QString &text)
 
 QString CommentModel::cell(int column, int row) const
 {
-    if (column < 0 || row < 0 || column >= m_columns || row >= gridRows())
+    // A row's fields beyond the columns shown are still there to read.
+    if (column < 0 || row < 0 || row >= gridRows() || (row == 0 && column >= m_columns))
         return QString();
     if (row == 0)
         return m_headers.value(column);
