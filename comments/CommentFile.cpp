@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,9 +106,9 @@ QList<QStringList> CommentFile::parse(const QByteArray &bytes)
     parseContent(bytes, content);
     QList<QStringList> rows;
     rows.reserve(content.rows.size());
-    for (const QString &packed : std::as_const(content.rows)) {
+    for (qsizetype r = 0; r < content.rows.size(); ++r) {
         QStringList row{QString()};
-        for (QStringView field : QStringView(packed).tokenize(CommentFileContent::kSeparator))
+        for (QStringView field : content.row(r).tokenize(CommentFileContent::kSeparator))
             row.append(field.toString());
         rows.append(row);
     }
@@ -165,6 +165,24 @@ int appendFields(const QByteArray &text, qsizetype begin, qsizetype end, QByteAr
 
 } // namespace
 
+CommentRow CommentFile::rowFromText(QStringView text)
+{
+    CommentRow row;
+    int n = 0;
+    for (QStringView part : text.tokenize(CommentFileContent::kSeparator)) {
+        if (n == 0)
+            row.type = part.toString();
+        else if (n == 1)
+            row.number = part.toString();
+        else if (n == 2)
+            row.comment = part.toString();
+        else
+            break;
+        ++n;
+    }
+    return row;
+}
+
 bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &content,
                                const std::function<bool(qsizetype)> &keepGoing)
 {
@@ -190,7 +208,8 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
         while (lineEnd < end && bytes.at(lineEnd) != '\r' && bytes.at(lineEnd) != '\n')
             ++lineEnd;
         // A NUL ends the line's text.
-        const char *nul = static_cast<const char *>(std::memchr(bytes.constData() + i, 0, lineEnd - i));
+        const char *nul =
+            static_cast<const char *>(std::memchr(bytes.constData() + i, 0, lineEnd - i));
         const qsizetype textEnd = nul ? nul - bytes.constData() : lineEnd;
         rowStarts.push_back(joined.size());
         // The row number column's empty field is not kept: the grid numbers its rows itself.
@@ -220,8 +239,8 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
         QStringEncoder encoder("CP932");
         const QByteArray again = encoder.encode(text);
         if (again != joined) {
-            const auto mismatch = std::mismatch(joined.begin(), joined.end(), again.begin(),
-                                                again.end());
+            const auto mismatch =
+                std::mismatch(joined.begin(), joined.end(), again.begin(), again.end());
             const qsizetype at = mismatch.first - joined.begin();
             const auto row = std::upper_bound(rowStarts.begin(), rowStarts.end(), at);
             changedRow = std::max<qsizetype>(0, (row - rowStarts.begin()) - 1);
@@ -229,7 +248,7 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
     }
     joined = QByteArray();
 
-    QList<QString> rows;
+    QList<CommentFileContent::Span> rows;
     rows.reserve(qsizetype(fieldCounts.size()));
     qsizetype pos = 0;
     for (const int count : fieldCounts) {
@@ -238,10 +257,11 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
             const qsizetype sep = text.indexOf(QChar(0), stop);
             stop = sep < 0 ? text.size() + 1 : sep + 1;
         }
-        // Without the last field's separator.
-        rows.append(count == 0 ? QString() : text.mid(pos, stop - 1 - pos));
-        pos = stop;
+        rows.append({pos, std::max<qsizetype>(0, stop - 1 - pos)});
+        pos = std::min(stop, text.size());
     }
+    std::vector<int>().swap(fieldCounts);
+    std::vector<qsizetype>().swap(rowStarts);
 
     // Blanks, line ends and more Ctrl-Z after the end are no text (editors of old appended one).
     qsizetype after = 0;
@@ -251,6 +271,7 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
                 after = bytes.size() - ctrlZ - 1;
         }
     }
+    content.text = std::move(text);
     content.rows = std::move(rows);
     content.columns = widest + 1;
     content.changedRow = changedRow;
@@ -290,8 +311,9 @@ QString rowCell(const CommentRow &row, int column)
 
 QString columnName(int column)
 {
-    return column == 1 ? QStringLiteral("Type") : column == 2 ? QStringLiteral("番号")
-                                                             : QStringLiteral("コメント");
+    return column == 1   ? QStringLiteral("Type")
+           : column == 2 ? QStringLiteral("番号")
+                         : QStringLiteral("コメント");
 }
 
 } // namespace
@@ -303,12 +325,13 @@ QByteArray CommentFile::encodeField(const QString &field)
     return toSjis(out);
 }
 
-bool CommentFile::findUnencodable(const QList<CommentRow> &rows, qsizetype &row, int &column,
-                                  qsizetype &index)
+bool CommentFile::findUnencodable(qsizetype count, const RowSource &rows, qsizetype &row,
+                                  int &column, qsizetype &index)
 {
-    for (qsizetype r = 0; r < rows.size(); ++r) {
+    for (qsizetype r = 0; r < count; ++r) {
+        const CommentRow cells = rows(r);
         for (int c = 1; c <= 3; ++c) {
-            const QString text = CommentText::mapLookAlikes(rowCell(rows.at(r), c));
+            const QString text = CommentText::mapLookAlikes(rowCell(cells, c));
             const qsizetype i = CommentText::firstUnencodable(text, true);
             if (i >= 0) {
                 row = r;
@@ -323,8 +346,14 @@ bool CommentFile::findUnencodable(const QList<CommentRow> &rows, qsizetype &row,
 
 QByteArray CommentFile::format(const QList<CommentRow> &rows)
 {
+    return format(rows.size(), [&rows](qsizetype r) { return rows.at(r); });
+}
+
+QByteArray CommentFile::format(qsizetype count, const RowSource &source)
+{
     QString text;
-    for (const CommentRow &row : rows) {
+    for (qsizetype r = 0; r < count; ++r) {
+        const CommentRow row = source(r);
         appendField(text, row.type);
         text += QLatin1Char(kComma);
         appendField(text, row.number);
@@ -340,16 +369,18 @@ QByteArray CommentFile::format(const QList<CommentRow> &rows)
         qsizetype r = 0;
         int column = 0;
         qsizetype index = 0;
-        if (!findUnencodable(rows, r, column, index))
+        if (!findUnencodable(count, source, r, column, index))
             column = 3;
-        const QString cellText = CommentText::mapLookAlikes(rowCell(rows.value(r), column));
+        const QString cellText =
+            CommentText::mapLookAlikes(rowCell(r < count ? source(r) : CommentRow(), column));
         throw EFCreateError(
             QStringLiteral("%1 行目の%2の %3 文字目 %4 は Shift-JIS で保存できません")
                 .arg(r + 1)
                 .arg(columnName(column))
                 .arg(index + 1)
                 .arg(CommentText::describeCharacter(cellText, index)),
-            QStringLiteral("その文字を別の文字に置き換えてから保存してください。ファイルは変更していません"));
+            QStringLiteral(
+                "その文字を別の文字に置き換えてから保存してください。ファイルは変更していません"));
     }
     return out;
 }
@@ -372,11 +403,17 @@ void CommentFile::write(const QString &path, const QByteArray &bytes)
 
 void CommentFile::compile(const QList<CommentRow> &rows, CommentTables &tables)
 {
+    compile(
+        rows.size(), [&rows](qsizetype r) { return rows.at(r); }, tables);
+}
+
+void CommentFile::compile(qsizetype count, const RowSource &source, CommentTables &tables)
+{
     QList<int> numbers;
-    numbers.reserve(rows.size());
-    for (qsizetype r = 0; r < rows.size(); ++r) {
+    numbers.reserve(count);
+    for (qsizetype r = 0; r < count; ++r) {
         try {
-            numbers.append(StrToInt(rows.at(r).number));
+            numbers.append(StrToInt(source(r).number));
         } catch (const EConvertError &e) {
             throw EConvertError(e.message(),
                                 QStringLiteral("コメント表の %1 行目の番号です").arg(r + 1));
@@ -388,8 +425,8 @@ void CommentFile::compile(const QList<CommentRow> &rows, CommentTables &tables)
         if (index >= 0 && std::size_t(index) < table.size())
             table[std::size_t(index)] = comment;
     };
-    for (qsizetype r = 0; r < rows.size(); ++r) {
-        const CommentRow &row = rows.at(r);
+    for (qsizetype r = 0; r < count; ++r) {
+        const CommentRow row = source(r);
         const int k = numbers.at(r);
         if (row.type == QLatin1String("BI"))
             put(fresh->CommentBI, k, row.comment);

@@ -30,6 +30,7 @@
 #include <QToolTip>
 #include <QValidator>
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -143,8 +144,8 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
           QList<QAbstractButton *> made;
           for (int i = 0; i < buttons.size(); ++i) {
               const bool last = i == buttons.size() - 1;
-              made.append(box.addButton(buttons.at(i), last ? QMessageBox::RejectRole
-                                                            : QMessageBox::AcceptRole));
+              made.append(box.addButton(buttons.at(i),
+                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
           }
           if (!made.isEmpty())
               box.setDefaultButton(qobject_cast<QPushButton *>(made.constFirst()));
@@ -327,7 +328,9 @@ void CommentGrid::loadCommandLineFile(const QStringList &arguments)
     offerRecovery(recoveryPath());
 }
 
-bool CommentGrid::readContent(const QString &path, CommentFileContent &content)
+bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
+                              std::unique_ptr<CommentTables> &tables, QString &convertMessage,
+                              QString &convertDetail)
 {
     auto failed = [&path](const QString &why) {
         return EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path), why);
@@ -358,6 +361,20 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content)
                 done = at;
                 return !m_cancelLoad.load();
             });
+            if (complete) {
+                // The tables too are compiled here; the window thread only takes them.
+                try {
+                    auto fresh = std::make_unique<CommentTables>();
+                    CommentFile::compile(
+                        parsed.rows.size(),
+                        [&parsed](qsizetype r) { return CommentFile::rowFromText(parsed.row(r)); },
+                        *fresh);
+                    tables = std::move(fresh);
+                } catch (const EConvertError &e) {
+                    convertMessage = e.message();
+                    convertDetail = e.detail();
+                }
+            }
             outcome = complete ? Outcome::Done : Outcome::Cancelled;
         } catch (const Exception &e) {
             failure = e.message();
@@ -434,10 +451,13 @@ bool CommentGrid::load(const QString &path, bool refresh)
     if (m_loading)
         return false;
     CommentFileContent content;
-    if (!readContent(path, content))
+    std::unique_ptr<CommentTables> tables;
+    QString convertMessage;
+    QString convertDetail;
+    if (!readContent(path, content, tables, convertMessage, convertDetail))
         return false;
 
-    m_model->replaceRows(std::move(content.rows), content.columns);
+    m_model->replaceRows(std::move(content));
     setDesignWidths();
     m_fileName = path;
     m_modified = false;
@@ -462,7 +482,10 @@ bool CommentGrid::load(const QString &path, bool refresh)
                      QStringLiteral("警告"));
     }
 
-    RebuildCommentTables();
+    // As RebuildCommentTables, compiled already on the loading thread.
+    if (!tables)
+        throw EConvertError(convertMessage, convertDetail);
+    m_tables = std::move(*tables);
     if (refresh && io1Text() != kIdleIo1 && m_refresh)
         m_refresh();
     return true;
@@ -470,9 +493,9 @@ bool CommentGrid::load(const QString &path, bool refresh)
 
 void CommentGrid::SaveCommentFile(const QString &path)
 {
-    const QList<CommentRow> grid = rows();
     // Refused before anything is written: a character Shift-JIS cannot carry.
-    const QByteArray bytes = CommentFile::format(grid);
+    const QByteArray bytes =
+        CommentFile::format(rowCount() - 1, [this](qsizetype r) { return m_model->commentRow(r); });
     if (!m_lossNotice.isEmpty() && path == m_fileName) {
         const int answer = m_question(
             QStringLiteral("%1 を読み込んだときの警告:\n%2\n保存するとファイルのこの部分は変わり"
@@ -496,7 +519,8 @@ void CommentGrid::saved()
 
 void CommentGrid::RebuildCommentTables()
 {
-    CommentFile::compile(rows(), m_tables);
+    CommentFile::compile(
+        rowCount() - 1, [this](qsizetype r) { return m_model->commentRow(r); }, m_tables);
 }
 
 bool CommentGrid::mayReplaceGrid()
@@ -506,10 +530,9 @@ bool CommentGrid::mayReplaceGrid()
     if (!m_modified)
         return true;
     const QString name = m_fileName.isEmpty() ? QStringLiteral("(無題)") : m_fileName;
-    const int answer =
-        m_question(QStringLiteral("コメント %1 の変更は保存されていません。保存しますか?").arg(name),
-                   {QStringLiteral("保存する"), QStringLiteral("保存しない"),
-                    QStringLiteral("キャンセル")});
+    const int answer = m_question(
+        QStringLiteral("コメント %1 の変更は保存されていません。保存しますか?").arg(name),
+        {QStringLiteral("保存する"), QStringLiteral("保存しない"), QStringLiteral("キャンセル")});
     if (answer == 1) {
         m_modified = false;
         return true;
@@ -566,9 +589,12 @@ void CommentGrid::offerRecovery(const QString &path)
         {QStringLiteral("読み込む"), QStringLiteral("破棄する")});
     if (answer == 0) {
         CommentFileContent content;
-        if (!readContent(path, content))
+        std::unique_ptr<CommentTables> tables;
+        QString convertMessage;
+        QString convertDetail;
+        if (!readContent(path, content, tables, convertMessage, convertDetail))
             return;
-        m_model->replaceRows(std::move(content.rows), content.columns);
+        m_model->replaceRows(std::move(content));
         setDesignWidths();
         // The edits are the grid's now, still unsaved: the file they belong to is unchanged.
         m_modified = true;
@@ -585,11 +611,11 @@ void CommentGrid::New1Click()
     if (m_loading || !mayReplaceGrid())
         return;
     static const char *const kTypes[] = {"BI", "BO", "WI", "WO"};
-    QList<QString> fresh;
+    QStringList fresh;
     for (const char *type : kTypes)
         fresh.append(QLatin1String(type) + QChar(0) + QLatin1Char('0') + QChar(0) +
                      QLatin1Char(' '));
-    m_model->replaceRows(std::move(fresh), colCount());
+    m_model->replaceRows(fresh);
     setDesignWidths();
     m_modified = false;
     m_lossNotice.clear();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QFileDialog;
@@ -146,7 +147,11 @@ private:
     QList<CommentRow> rows() const;
     QString io1Text() const;
     bool load(const QString &path, bool refresh);
-    bool readContent(const QString &path, CommentFileContent &content);
+    // Reads, parses and compiles path on a thread of its own; tables is null and the
+    // conversion error given when a Number is not an integer. False when cancelled.
+    bool readContent(const QString &path, CommentFileContent &content,
+                     std::unique_ptr<CommentTables> &tables, QString &convertMessage,
+                     QString &convertDetail);
     void offerRecovery(const QString &path);
     void saved();
 

@@ -15,12 +15,20 @@ CommentModel::CommentModel(QObject *parent) : QAbstractTableModel(parent)
     m_headers = {QStringLiteral("No"), QString(), QString(), QString()};
 }
 
+QStringView CommentModel::rowText(int row) const
+{
+    const Row &r = m_rows.at(row);
+    if (r.own >= 0)
+        return m_own.at(r.own);
+    return QStringView(m_text).mid(r.start, r.length);
+}
+
 QString CommentModel::field(int row, int index) const
 {
     if (row < 0 || row >= m_rows.size() || index < 0)
         return QString();
     int n = 0;
-    for (QStringView part : QStringView(m_rows.at(row)).tokenize(kSep)) {
+    for (QStringView part : rowText(row).tokenize(kSep)) {
         if (n++ == index)
             return part.toString();
     }
@@ -29,8 +37,7 @@ QString CommentModel::field(int row, int index) const
 
 void CommentModel::setField(int row, int index, const QString &text)
 {
-    QString &packed = m_rows[row];
-    QList<QStringView> parts = QStringView(packed).split(kSep);
+    QList<QStringView> parts = rowText(row).split(kSep);
     // An empty row text is one empty field.
     while (parts.size() <= index)
         parts.append(QStringView());
@@ -46,7 +53,9 @@ void CommentModel::setField(int row, int index, const QString &text)
     // Empty fields at the end hold nothing a cell would show.
     while (next.endsWith(kSep))
         next.chop(1);
-    packed = next;
+    // Rows copied from this one share its text: the edit gets a text of its own.
+    m_own.append(next);
+    m_rows[row].own = qint32(m_own.size() - 1);
 }
 
 QString CommentModel::cell(int column, int row) const
@@ -135,11 +144,29 @@ void CommentModel::removeGridRow(int row)
     emit edited();
 }
 
-void CommentModel::replaceRows(QList<QString> rows, int columns)
+void CommentModel::replaceRows(CommentFileContent &&content)
+{
+    QList<Row> rows;
+    rows.reserve(content.rows.size());
+    for (const CommentFileContent::Span &span : std::as_const(content.rows))
+        rows.append({span.start, qint32(span.length), -1});
+    content.rows = {};
+    beginResetModel();
+    m_text = std::move(content.text);
+    m_own.clear();
+    m_rows = std::move(rows);
+    m_columns = std::clamp(content.columns, kDesignColumns, kMaxColumns);
+    endResetModel();
+}
+
+void CommentModel::replaceRows(const QStringList &rows)
 {
     beginResetModel();
-    m_rows = std::move(rows);
-    m_columns = std::clamp(columns, kDesignColumns, kMaxColumns);
+    m_text.clear();
+    m_own = rows;
+    m_rows.clear();
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        m_rows.append({0, 0, qint32(i)});
     endResetModel();
 }
 
@@ -147,23 +174,14 @@ QList<CommentRow> CommentModel::commentRows() const
 {
     QList<CommentRow> out;
     out.reserve(m_rows.size());
-    for (const QString &packed : m_rows) {
-        CommentRow row;
-        int n = 0;
-        for (QStringView part : QStringView(packed).tokenize(kSep)) {
-            if (n == 0)
-                row.type = part.toString();
-            else if (n == 1)
-                row.number = part.toString();
-            else if (n == 2)
-                row.comment = part.toString();
-            else
-                break;
-            ++n;
-        }
-        out.append(row);
-    }
+    for (qsizetype r = 0; r < m_rows.size(); ++r)
+        out.append(commentRow(r));
     return out;
+}
+
+CommentRow CommentModel::commentRow(qsizetype r) const
+{
+    return CommentFile::rowFromText(rowText(int(r)));
 }
 
 int CommentModel::rowCount(const QModelIndex &parent) const

@@ -39,9 +39,13 @@ public:
     // Data row `row` (1 = first) and its copy directly below it.
     void duplicateRow(int row);
     void removeGridRow(int row);
-    // Replaces every data row and the column count at once (a load).
-    void replaceRows(QList<QString> rows, int columns);
+    // Replaces every data row and the column count at once: with a file's content (a load), or
+    // with rows given as texts in CommentFileContent's form (New).
+    void replaceRows(CommentFileContent &&content);
+    void replaceRows(const QStringList &rows);
     QList<CommentRow> commentRows() const;
+    // Type, Number and Comment of data row `row` (0 = first).
+    CommentRow commentRow(qsizetype row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -56,10 +60,19 @@ signals:
     void edited();
 
 private:
+    // A row: a span of the loaded text, or once edited one of the texts of its own.
+    struct Row {
+        qsizetype start = 0;
+        qint32 length = 0;
+        qint32 own = -1;
+    };
+    QStringView rowText(int row) const;
     QString field(int row, int index) const;
     void setField(int row, int index, const QString &text);
 
-    QList<QString> m_rows;
+    QString m_text;
+    QList<QString> m_own;
+    QList<Row> m_rows;
     QStringList m_headers;
     int m_columns = 4;
 };

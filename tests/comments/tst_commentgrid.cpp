@@ -5,21 +5,21 @@
 #include "tests/support/FakeDisplayLines.h"
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QLabel>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QThread>
-#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <memory>
 
@@ -224,7 +224,8 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing file") << "missing" << "ファイルが見つかりません";
+        QTest::newRow("missing file") << "missing"
+                                      << "ファイルが見つかりません";
         QTest::newRow("too large") << "large"
                                    << "ファイルの大きさ 200 バイト が読み込める上限 100 バイト "
                                       "を超えています";
@@ -480,8 +481,7 @@ private slots:
     {
         GridFixture f;
         QStringList notices;
-        f.grid->setEditorNotice(
-            [&](QWidget *, const QString &text) { notices.append(text); });
+        f.grid->setEditorNotice([&](QWidget *, const QString &text) { notices.append(text); });
         f.form.resize(920, 700);
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
@@ -538,7 +538,8 @@ private slots:
         QVERIFY(f.grid->isModified());
         f.grid->setCell(3, 1, QStringLiteral("A\u301CB\u2212C\u00A5D"));
         f.grid->Save1Click();
-        QCOMPARE(readAll(path), QByteArray::fromHex("42492c312c418160428" "17c435c440d0a"));
+        QCOMPARE(readAll(path), QByteArray::fromHex("42492c312c418160428"
+                                                    "17c435c440d0a"));
         QVERIFY(!f.grid->isModified());
     }
 
@@ -578,7 +579,8 @@ private slots:
         QCOMPARE(f.questions.size(), 1);
         QVERIFY(f.questions.constFirst().contains(path));
 
-        QCOMPARE(readAll(path), answer == 0 ? QByteArray("BI,1,edited\r\n") : QByteArray("BI,1,old\r\n"));
+        QCOMPARE(readAll(path),
+                 answer == 0 ? QByteArray("BI,1,edited\r\n") : QByteArray("BI,1,old\r\n"));
         if (answer == 2) {
             QVERIFY(!replaced);
             QCOMPARE(f.rows(), QStringList{"BI|1|edited"});
@@ -714,7 +716,8 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::newRow("invalid bytes") << QByteArray("BI,1,a\r\nBI,2,b\x81 c\r\n")
                                        << QStringLiteral("2 行目に Shift-JIS として読めないバイト");
-        QTest::newRow("text after Ctrl-Z") << QByteArray("BI,1,a\r\n\x1A" "BI,2,b\r\n")
+        QTest::newRow("text after Ctrl-Z") << QByteArray("BI,1,a\r\n\x1A"
+                                                         "BI,2,b\r\n")
                                            << QStringLiteral("Ctrl-Z の後に 8 バイトのテキスト");
     }
     void lossyFileIsToldAtLoadAndAskedAtSave()

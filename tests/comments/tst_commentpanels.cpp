@@ -151,7 +151,8 @@ private slots:
             edit->setText(shown);
             QCOMPARE(edit->cursorPosition(), 0);
             // The cursor, and with it the visible part, stands at the left edge.
-            QVERIFY(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < edit->width() / 4);
+            QVERIFY(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <
+                    edit->width() / 4);
         }
     }
 

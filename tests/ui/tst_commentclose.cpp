@@ -55,9 +55,12 @@ private slots:
         QTest::addColumn<QByteArray>("written");
         for (bool viaExit : {false, true}) {
             const char *route = viaExit ? "File 終了" : "window close";
-            QTest::addRow("%s, save", route) << viaExit << 0 << true << QByteArray("BI,1,edited\r\n");
-            QTest::addRow("%s, discard", route) << viaExit << 1 << true << QByteArray("BI,1,old\r\n");
-            QTest::addRow("%s, cancel", route) << viaExit << 2 << false << QByteArray("BI,1,old\r\n");
+            QTest::addRow("%s, save", route)
+                << viaExit << 0 << true << QByteArray("BI,1,edited\r\n");
+            QTest::addRow("%s, discard", route)
+                << viaExit << 1 << true << QByteArray("BI,1,old\r\n");
+            QTest::addRow("%s, cancel", route)
+                << viaExit << 2 << false << QByteArray("BI,1,old\r\n");
         }
     }
     void closingAsksAboutUnsavedEdits()
