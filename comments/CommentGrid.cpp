@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace
@@ -351,7 +352,7 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
     CommentFileContent parsed;
     m_cancelLoad = false;
     QEventLoop loop;
-    std::thread worker([&] {
+    auto work = [&] {
         try {
             if (m_workerHook)
                 m_workerHook();
@@ -387,7 +388,13 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
             outcome = Outcome::Failed;
         }
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
-    });
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(work);
+    } catch (const std::system_error &) {
+        throw failed(QStringLiteral("読み込み用のスレッドを作れません (メモリが足りません)"));
+    }
 
     QTimer poll;
     poll.setInterval(50);
@@ -457,7 +464,14 @@ bool CommentGrid::load(const QString &path, bool refresh)
     if (!readContent(path, content, tables, convertMessage, convertDetail))
         return false;
 
-    m_model->replaceRows(std::move(content));
+    try {
+        m_model->replaceRows(std::move(content));
+    } catch (const std::bad_alloc &) {
+        // The model is left empty rather than half made; the file itself is unchanged.
+        m_model->replaceRows(QStringList());
+        throw EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path),
+                          QStringLiteral("グリッドを作るにはメモリが足りません"));
+    }
     setDesignWidths();
     m_fileName = path;
     m_modified = false;

@@ -22,6 +22,9 @@
 #include <QThread>
 #include <atomic>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // A form as the window builds it: client area and File menu items; display line 1's kind text.
 struct GridFixture {
@@ -788,6 +791,65 @@ private slots:
             QCOMPARE(f.rows().size(), 1);
             QVERIFY(!QFileInfo::exists(m_dir.filePath("qxwatch-unsaved.csv")));
         }
+    }
+
+    // Out of memory during a load: the grid stays as it was and the message says why. Run in a
+    // child process whose address space is limited (not under a sanitizer, which needs more).
+    void outOfMemoryLeavesTheGridAndSaysWhy()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("a sanitizer needs more address space than the limit leaves");
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+        QSKIP("a sanitizer needs more address space than the limit leaves");
+#endif
+#endif
+        GridFixture f;
+        const QString small = file("BI,1,keep\r\n");
+        f.grid->LoadCommentFile(small);
+        QByteArray big;
+        big.reserve(40 << 20);
+        while (big.size() < (40 << 20))
+            big += "WO,1023,\x83\x52\x83\x81\x83\x93\x83\x67\r\n";
+        const QString path = file(big);
+        big = QByteArray();
+
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // The limit: what the process has mapped now and 96 MB more, well below what the
+            // 40 MB file needs.
+            QFile status("/proc/self/status");
+            qint64 mapped = 0;
+            if (status.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : status.readAll().split('\n')) {
+                    if (line.startsWith("VmSize:"))
+                        mapped = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+                }
+            }
+            const rlimit limit{rlim_t(mapped + (96 << 20)), rlim_t(mapped + (96 << 20))};
+            if (mapped == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(3);
+            int code = 1;
+            try {
+                f.grid->LoadCommentFile(path);
+                code = 4;
+            } catch (const EFOpenError &e) {
+                const bool said = e.message().contains(path) &&
+                                  e.detail().contains(QStringLiteral("メモリが足りません"));
+                const bool kept = f.grid->rowCount() == 2 && f.grid->cell(3, 1) == "keep" &&
+                                  f.grid->CommentFileName() == small;
+                code = said && kept ? 0 : 2;
+            } catch (...) {
+                code = 5;
+            }
+            _exit(code);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
     }
 };
 
