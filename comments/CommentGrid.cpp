@@ -539,8 +539,9 @@ void CommentGrid::RebuildCommentTables()
 
 bool CommentGrid::mayReplaceGrid()
 {
+    // A load in progress is given up: the grid it would replace is the one in question.
     if (m_loading)
-        return false;
+        cancelLoad();
     if (!m_modified)
         return true;
     const QString name = m_fileName.isEmpty() ? QStringLiteral("(無題)") : m_fileName;
@@ -666,7 +667,13 @@ void CommentGrid::N6Click()
     if (selected < 1)
         return;
     // Read before any row moves, so a bad Number leaves the grid as it was.
-    const qint64 number = StrToInt(cell(2, selected));
+    qint64 number = 0;
+    try {
+        number = StrToInt(cell(2, selected));
+    } catch (const EConvertError &e) {
+        throw EConvertError(e.message(),
+                            QStringLiteral("コメント表の %1 行目の番号です").arg(selected));
+    }
     m_model->duplicateRow(selected);
     setCell(2, selected + 1, QString::number(number + 1));
 }

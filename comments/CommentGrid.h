@@ -97,7 +97,8 @@ public:
     bool isModified() const { return m_modified; }
     // Before the grid is replaced or the window ends: with unsaved edits, asks save / discard /
     // cancel. True when the caller may go on (saved, discarded or nothing to lose); false keeps
-    // everything as it is. A failed save throws and counts as cancel.
+    // everything as it is. A failed save throws and counts as cancel. A load in progress is
+    // cancelled.
     bool mayReplaceGrid();
     // The end without a question (a termination signal): unsaved edits go to the recovery file
     // beside the comment file (recoveryPath), offered at the next start. Returns the file
