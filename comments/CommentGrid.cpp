@@ -528,7 +528,8 @@ void CommentGrid::saved()
     m_modified = false;
     m_lossNotice.clear();
     // Whatever a signal kept is older than what was just written.
-    QFile::remove(recoveryPath());
+    if (const QString kept = recoveryPath(); !kept.isEmpty())
+        QFile::remove(kept);
 }
 
 void CommentGrid::RebuildCommentTables()
