@@ -260,6 +260,15 @@ bool CommentFile::parseContent(const QByteArray &bytes, CommentFileContent &cont
         rows.append({pos, std::max<qsizetype>(0, stop - 1 - pos)});
         pos = std::min(stop, text.size());
     }
+    // A sequence that is no Shift-JIS may encode back to the same bytes (FC FC is the encoder's
+    // own substitute), yet U+FFFD is written as "?": its row counts as changed too.
+    if (const qsizetype bad = text.indexOf(QChar::ReplacementCharacter); bad >= 0) {
+        const auto at = std::upper_bound(
+            rows.cbegin(), rows.cend(), bad,
+            [](qsizetype pos, const CommentFileContent::Span &span) { return pos < span.start; });
+        const qsizetype row = std::max<qsizetype>(0, (at - rows.cbegin()) - 1);
+        changedRow = changedRow < 0 ? row : std::min(changedRow, row);
+    }
     std::vector<int>().swap(fieldCounts);
     std::vector<qsizetype>().swap(rowStarts);
 

@@ -356,6 +356,8 @@ private slots:
         QTest::newRow("lead byte before a blank")
             << QByteArray("BI,1,a\r\nBO,2,x\x81 y\r\n") << 1 << 0;
         QTest::newRow("unmapped double byte") << QByteArray("BI,1,\x85\x40\r\n") << 0 << 0;
+        QTest::newRow("unmapped double byte that encodes back the same")
+            << QByteArray("BI,1,a\r\nBI,2,\xFC\xFC\r\n") << 1 << 0;
         QTest::newRow("lone lead byte at a line end")
             << QByteArray("BI,1,a\r\nBI,2,b\r\nBI,3,c\x81\r\n") << 2 << 0;
         QTest::newRow("NEC selected IBM extension, written as IBM")
