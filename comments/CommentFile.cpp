@@ -299,7 +299,9 @@ void appendField(QString &out, const QString &field)
 {
     bool quote = !field.isEmpty() && field.front() == QLatin1Char(kQuote);
     for (qsizetype i = 0; !quote && i < field.size(); ++i)
-        quote = field.at(i).unicode() <= 32 || field.at(i) == QLatin1Char(kComma);
+        // U+007F is written as the byte 0x1C by the code page's converter, a blank when read.
+        quote = field.at(i).unicode() <= 32 || field.at(i).unicode() == 0x7F ||
+                field.at(i) == QLatin1Char(kComma);
     if (!quote) {
         out += field;
         return;

@@ -171,6 +171,17 @@ private slots:
         QCOMPARE(back.at(1), (QStringList{"", "BI", "9", "next"}));
     }
 
+    // The code page's converter reads the byte 0x1C as U+007F and writes it back as 0x1C, a
+    // blank: such a field is quoted so that it reads back whole (found by fuzz_commentgrid).
+    void controlByteReadAsDeleteSurvivesASave()
+    {
+        const Rows rows = CommentFile::parse("\"BI-1e\x1C"
+                                             "cp932\r\n");
+        QCOMPARE(rows.value(0).size(), 2);
+        const QByteArray saved = CommentFile::format({{rows.value(0).value(1), "", ""}});
+        QCOMPARE(CommentFile::parse(saved).value(0).value(1), rows.value(0).value(1));
+    }
+
     void fileWithoutSpecialCharactersIsWrittenByteForByte()
     {
         const QByteArray old = toSjis(QStringLiteral("BI,0,ポンプ\r\nBO,5,x\"y\r\nWI,16,\r\nWO,"
