@@ -22,8 +22,8 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
