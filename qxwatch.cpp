@@ -107,10 +107,10 @@ int main(int argc, char **argv)
     options.ports = command.ports();
     TForm1 form(options);
     // SIGTERM, SIGHUP and SIGINT end the program as closing its window does: settings written,
-    // port closed and its lock file removed.
+    // port closed and its lock file removed; unsaved comment edits go to a recovery file.
     SignalWatcher stopSignals({SIGTERM, SIGHUP, SIGINT});
     QObject::connect(&stopSignals, &SignalWatcher::received, &form, [&form] {
-        if (form.close())
+        if (form.closeOnSignal())
             QCoreApplication::quit();
     });
     WindowSystem::offerFixedFrame(&form);

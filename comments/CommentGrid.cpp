@@ -1,25 +1,39 @@
 #include "comments/CommentGrid.h"
 
+#include "comments/CommentModel.h"
+#include "comments/CommentText.h"
 #include "link/DisplayLineTexts.h"
 
 #include "platform/widgets/ErrorGuard.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Exceptions.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolTip>
+#include <QValidator>
 #include <algorithm>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace
 {
@@ -31,12 +45,64 @@ constexpr int kDesignColumns = 4;
 constexpr int kDesignWidths[kDesignColumns] = {30, 30, 30, 100};
 const QString kIdleIo1 = QStringLiteral("--");
 
-// Line ends, NUL and Ctrl-Z cannot stand inside a line of the comment file (they end the line,
-// the field or the file), so a pasted comment gets a blank for each of them.
+QString sizeText(qint64 bytes)
+{
+    if (bytes < 10 * 1024)
+        return QStringLiteral("%1 バイト").arg(bytes);
+    if (bytes < 10 * 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
+}
+
+// What enters a cell: look-alikes in their code page 932 form; line ends, NUL and Ctrl-Z, which
+// cannot stand inside a line of the comment file, as blanks; a character Shift-JIS cannot carry
+// refused at once, with a notice naming it.
+class CellValidator : public QValidator
+{
+public:
+    CellValidator(const CommentGrid *grid, QLineEdit *editor)
+        : QValidator(editor), m_grid(grid), m_editor(editor)
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        for (QChar &c : input) {
+            if (c == u'\r' || c == u'\n' || c == u'\0' || c == QChar(0x1A))
+                c = u' ';
+            else
+                c = QChar(CommentText::lookAlike(c.unicode()));
+        }
+        const qsizetype bad = CommentText::firstUnencodable(input);
+        if (bad < 0)
+            return Acceptable;
+        m_grid->noticeEditor(m_editor,
+                             QStringLiteral("文字 %1 は Shift-JIS で保存できないため入力できません")
+                                 .arg(CommentText::describeCharacter(input, bad)));
+        return Invalid;
+    }
+
+private:
+    const CommentGrid *m_grid;
+    QLineEdit *m_editor;
+};
+
 class CommentCellDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    CommentCellDelegate(const CommentGrid *grid, QObject *parent)
+        : QStyledItemDelegate(parent), m_grid(grid)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setValidator(new CellValidator(m_grid, line));
+        return editor;
+    }
 
     void setModelData(QWidget *editor, QAbstractItemModel *model,
                       const QModelIndex &index) const override
@@ -47,12 +113,15 @@ public:
             return;
         }
         QString text = line->text();
-        for (QChar &c : text) {
-            if (c == u'\r' || c == u'\n' || c == u'\0' || c == QChar(0x1A))
-                c = u' ';
-        }
+        int pos = 0;
+        // A text set without typing (an input method's commit) is checked here too.
+        if (line->validator() && line->validator()->validate(text, pos) == QValidator::Invalid)
+            return;
         model->setData(index, text, Qt::EditRole);
     }
+
+private:
+    const CommentGrid *m_grid;
 };
 
 } // namespace
@@ -69,16 +138,37 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
       m_messageBox([this](const QString &text, const QString &caption) {
           QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_window);
           box.exec();
+      }),
+      m_question([this](const QString &text, const QStringList &buttons) {
+          QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), text,
+                          QMessageBox::NoButton, m_window);
+          QList<QAbstractButton *> made;
+          for (int i = 0; i < buttons.size(); ++i) {
+              const bool last = i == buttons.size() - 1;
+              made.append(box.addButton(buttons.at(i),
+                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+          }
+          if (!made.isEmpty())
+              box.setDefaultButton(qobject_cast<QPushButton *>(made.constFirst()));
+          box.exec();
+          return int(made.indexOf(box.clickedButton()));
+      }),
+      m_editorNotice([](QWidget *editor, const QString &text) {
+          QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())), text, editor);
       })
 {
-    m_grid = new QTableWidget(client);
+    m_model = new CommentModel(this);
+    connect(m_model, &CommentModel::edited, this, [this] { m_modified = true; });
+    m_grid = new QTableView(client);
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
+    m_grid->setModel(m_model);
     m_grid->setGeometry(688, 40, 217, 617);
     m_grid->setToolTip(QStringLiteral("右クリックでポップアップメニュー"));
-    m_grid->setItemDelegate(new CommentCellDelegate(m_grid));
+    m_grid->setItemDelegate(new CommentCellDelegate(this, m_grid));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_grid->setCornerButtonEnabled(false);
+    m_grid->setWordWrap(false);
     m_grid->installEventFilter(this);
     m_corner = m_grid->findChild<QAbstractButton *>();
     if (m_corner)
@@ -123,8 +213,10 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
     connect(m_save, &QAction::triggered, this, guarded(this, &CommentGrid::Save1Click));
     connect(m_saveAs, &QAction::triggered, this, guarded(this, &CommentGrid::SaveAs1Click));
 
-    connect(m_grid, &QTableWidget::currentCellChanged, this,
-            [this](int row, int column, int, int) { StringGrid1SelectCell(column + 1, row + 1); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                StringGrid1SelectCell(current.column() + 1, current.row() + 1);
+            });
 
     setupGrid();
 }
@@ -154,112 +246,73 @@ void CommentGrid::setupGrid()
     side->setDefaultSectionSize(kRowHeight);
     side->setFixedWidth(kFixedSize);
 
-    setColCount(kDesignColumns);
-    setRowCount(2);
-    for (int c = 1; c < kDesignColumns; ++c)
-        m_grid->setColumnWidth(c - 1, kDesignWidths[c]);
+    m_model->setGridColumns(kDesignColumns);
+    m_model->setGridRows(2);
+    setDesignWidths();
     setCell(0, 0, QStringLiteral("No"));
     setCell(1, 0, QStringLiteral("Type"));
     setCell(2, 0, QStringLiteral("番号"));
     setCell(3, 0, QStringLiteral("コメント"));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_grid->setCurrentCell(0, 0);
+    m_grid->setCurrentIndex(m_model->index(0, 0));
+    m_modified = false;
+}
+
+void CommentGrid::setDesignWidths()
+{
+    for (int c = 1; c < kDesignColumns; ++c)
+        m_grid->setColumnWidth(c - 1, kDesignWidths[c]);
 }
 
 QString CommentGrid::cell(int column, int row) const
 {
-    if (column < 0 || row < 0 || column >= colCount() || row >= rowCount())
-        return QString();
-    if (column == 0 && row == 0)
-        return m_cornerText;
-    const QTableWidgetItem *item = row == 0      ? m_grid->horizontalHeaderItem(column - 1)
-                                   : column == 0 ? m_grid->verticalHeaderItem(row - 1)
-                                                 : m_grid->item(row - 1, column - 1);
-    return item ? item->text() : QString();
+    return m_model->cell(column, row);
 }
 
 void CommentGrid::setCell(int column, int row, const QString &text)
 {
-    if (column < 0 || row < 0 || column >= colCount() || row >= rowCount())
-        return;
-    if (column == 0 && row == 0) {
-        m_cornerText = text;
-        if (m_corner)
-            m_corner->update();
-        return;
-    }
-    if (row == 0) {
-        m_grid->setHorizontalHeaderItem(column - 1, new QTableWidgetItem(text));
-    } else if (column == 0) {
-        m_grid->setVerticalHeaderItem(row - 1, new QTableWidgetItem(text));
-    } else if (QTableWidgetItem *item = m_grid->item(row - 1, column - 1)) {
-        item->setText(text);
-    } else {
-        m_grid->setItem(row - 1, column - 1, new QTableWidgetItem(text));
-    }
+    m_model->setCell(column, row, text);
+    if (column == 0 && row == 0 && m_corner)
+        m_corner->update();
 }
 
 int CommentGrid::rowCount() const
 {
-    return m_grid->rowCount() + 1;
+    return m_model->gridRows();
 }
 
 int CommentGrid::colCount() const
 {
-    return m_grid->columnCount() + 1;
+    return m_model->gridColumns();
 }
 
-void CommentGrid::setRowCount(int rows)
+void CommentGrid::selectCell(int column, int row)
 {
-    const int before = m_grid->rowCount();
-    m_grid->setRowCount(std::max(rows - 1, 0));
-    // A new row shows an empty row number until it is numbered, as every other new cell.
-    for (int r = before; r < m_grid->rowCount(); ++r)
-        m_grid->setVerticalHeaderItem(r, new QTableWidgetItem());
-}
-
-void CommentGrid::setColCount(int columns)
-{
-    const int before = m_grid->columnCount();
-    m_grid->setColumnCount(std::max(columns - 1, 0));
-    for (int c = before; c < m_grid->columnCount(); ++c) {
-        m_grid->setHorizontalHeaderItem(c, new QTableWidgetItem());
-        m_grid->setColumnWidth(c, kDefaultColWidth);
-    }
-}
-
-void CommentGrid::renumber()
-{
-    for (int r = 1; r < rowCount(); ++r)
-        setCell(0, r, QString::number(r));
-}
-
-void CommentGrid::copyRow(int from, int to)
-{
-    for (int c = 1; c < colCount(); ++c)
-        setCell(c, to, cell(c, from));
+    m_grid->setCurrentIndex(m_model->index(row - 1, column - 1));
 }
 
 int CommentGrid::selectedRow() const
 {
     if (rowCount() < 2)
         return 0;
-    const int current = m_grid->currentRow();
+    const int current = m_grid->currentIndex().row();
     return current < 0 ? 1 : current + 1;
 }
 
 QList<CommentRow> CommentGrid::rows() const
 {
-    QList<CommentRow> out;
-    out.reserve(rowCount() - 1);
-    for (int r = 1; r < rowCount(); ++r)
-        out.append({cell(1, r), cell(2, r), cell(3, r)});
-    return out;
+    return m_model->commentRows();
 }
 
 QString CommentGrid::io1Text() const
 {
     return m_lines.kind(0);
+}
+
+void CommentGrid::noticeEditor(QWidget *editor, const QString &text) const
+{
+    if (m_editorNotice)
+        m_editorNotice(editor, text);
 }
 
 void CommentGrid::LoadCommentFile(const QString &path)
@@ -269,66 +322,326 @@ void CommentGrid::LoadCommentFile(const QString &path)
 
 void CommentGrid::loadCommandLineFile(const QStringList &arguments)
 {
-    if (!arguments.isEmpty())
-        load(arguments.constFirst(), false);
+    if (!arguments.isEmpty()) {
+        if (!load(arguments.constFirst(), false))
+            return;
+    }
+    offerRecovery(recoveryPath());
 }
 
-void CommentGrid::load(const QString &path, bool refresh)
+bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
+                              std::unique_ptr<CommentTables> &tables, QString &convertMessage,
+                              QString &convertDetail)
 {
-    setRowCount(2);
-    setColCount(kDesignColumns);
-    m_fileName = path;
-    const QList<QStringList> lines = CommentFile::parse(CommentFile::read(path));
-
-    int columns = kDesignColumns;
-    for (const QStringList &fields : lines)
-        columns = std::max(columns, int(fields.size()));
-    setColCount(columns);
-    // A file without lines is an empty grid, which is what saving an empty grid writes.
-    setRowCount(int(lines.size()) + 1);
-    for (int n = 1; n <= lines.size(); ++n) {
-        const QStringList &fields = lines.at(n - 1);
-        // Cells right of a short line's last field are emptied, so that an empty comment at
-        // the end of a line reads back as empty.
-        for (int c = 1; c < columns; ++c)
-            setCell(c, n, c < fields.size() ? fields.at(c) : QString());
-        setCell(0, n, QString::number(n));
+    auto failed = [&path](const QString &why) {
+        return EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path), why);
+    };
+    const QFileInfo info(path);
+    if (info.exists() && info.isFile() && info.size() > m_maxFileBytes) {
+        throw failed(QStringLiteral("ファイルの大きさ %1 が読み込める上限 %2 を超えています")
+                         .arg(sizeText(info.size()), sizeText(m_maxFileBytes)));
     }
-    for (int c = 1; c < kDesignColumns; ++c)
-        m_grid->setColumnWidth(c - 1, kDesignWidths[c]);
 
+    // Read and parsed on a thread of its own, so that the window goes on while a large file
+    // loads; the window thread waits in a local event loop, showing the progress.
+    enum class Outcome { Running, Done, Cancelled, Failed, OutOfMemory };
+    std::atomic<Outcome> outcome{Outcome::Running};
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{info.size()};
+    QString failure;
+    CommentFileContent parsed;
+    m_cancelLoad = false;
+    QEventLoop loop;
+    auto work = [&] {
+        try {
+            if (m_workerHook)
+                m_workerHook();
+            const QByteArray bytes = CommentFile::read(path);
+            total = bytes.size();
+            const bool complete = CommentFile::parseContent(bytes, parsed, [&](qsizetype at) {
+                done = at;
+                return !m_cancelLoad.load();
+            });
+            if (complete) {
+                // The tables too are compiled here; the window thread only takes them.
+                try {
+                    auto fresh = std::make_unique<CommentTables>();
+                    CommentFile::compile(
+                        parsed.rows.size(),
+                        [&parsed](qsizetype r) { return CommentFile::rowFromText(parsed.row(r)); },
+                        *fresh);
+                    tables = std::move(fresh);
+                } catch (const EConvertError &e) {
+                    convertMessage = e.message();
+                    convertDetail = e.detail();
+                }
+            }
+            outcome = complete ? Outcome::Done : Outcome::Cancelled;
+        } catch (const Exception &e) {
+            failure = e.message();
+            outcome = Outcome::Failed;
+        } catch (const std::bad_alloc &) {
+            parsed = CommentFileContent();
+            outcome = Outcome::OutOfMemory;
+        } catch (const std::exception &e) {
+            failure = QString::fromLocal8Bit(e.what());
+            outcome = Outcome::Failed;
+        }
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(work);
+    } catch (const std::system_error &) {
+        throw failed(QStringLiteral("読み込み用のスレッドを作れません (メモリが足りません)"));
+    }
+
+    QTimer poll;
+    poll.setInterval(50);
+    QPointer<QProgressDialog> dialog;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (outcome != Outcome::Running)
+            return;
+        bool goOn = true;
+        if (m_progress) {
+            goOn = m_progress(done, total);
+        } else {
+            if (!dialog) {
+                dialog = new QProgressDialog(
+                    QStringLiteral("%1 を読み込んでいます").arg(info.fileName()),
+                    QStringLiteral("キャンセル"), 0, 1000, m_window);
+                dialog->setWindowTitle(QStringLiteral("コメントファイル"));
+                dialog->setWindowModality(Qt::WindowModal);
+                dialog->setMinimumDuration(400);
+                dialog->setAutoClose(false);
+                dialog->setAutoReset(false);
+            }
+            const qint64 all = std::max<qint64>(total, 1);
+            dialog->setValue(int(std::min<qint64>(1000, done * 1000 / all)));
+            goOn = !dialog->wasCanceled();
+        }
+        if (!goOn)
+            m_cancelLoad = true;
+    });
+    m_loading = true;
+    poll.start();
+    // Ends when the worker is done; also when the application quits (every loop of the window
+    // thread ends then), in which case the load is stopped.
+    if (outcome == Outcome::Running)
+        loop.exec();
+    if (outcome == Outcome::Running)
+        m_cancelLoad = true;
+    worker.join();
+    poll.stop();
+    m_loading = false;
+    delete dialog;
+
+    switch (outcome.load()) {
+    case Outcome::Done:
+        content = std::move(parsed);
+        return true;
+    case Outcome::Cancelled:
+    case Outcome::Running:
+        return false;
+    case Outcome::OutOfMemory:
+        throw failed(QStringLiteral("%1 のファイルを読み込むにはメモリが足りません。"
+                                    "グリッドは元のままです")
+                         .arg(sizeText(total)));
+    case Outcome::Failed:
+        break;
+    }
+    throw failed(failure);
+}
+
+bool CommentGrid::load(const QString &path, bool refresh)
+{
+    if (m_loading)
+        return false;
+    CommentFileContent content;
+    std::unique_ptr<CommentTables> tables;
+    QString convertMessage;
+    QString convertDetail;
+    if (!readContent(path, content, tables, convertMessage, convertDetail))
+        return false;
+
+    try {
+        m_model->replaceRows(std::move(content));
+    } catch (const std::bad_alloc &) {
+        // The model is left empty rather than half made; the file itself is unchanged.
+        m_model->replaceRows(QStringList());
+        throw EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path),
+                          QStringLiteral("グリッドを作るにはメモリが足りません"));
+    }
+    setDesignWidths();
+    m_fileName = path;
+    m_modified = false;
     m_save->setEnabled(true);
     m_saveAs->setEnabled(true);
-    RebuildCommentTables();
+
+    QStringList losses;
+    if (content.changedRow >= 0) {
+        losses.append(QStringLiteral("%1 行目に Shift-JIS として読めないバイトか、保存すると別の"
+                                     "バイトになる文字があります")
+                          .arg(content.changedRow + 1));
+    }
+    if (content.bytesAfterEnd > 0) {
+        losses.append(QStringLiteral("ファイルの終わりを示す Ctrl-Z の後に %1 バイトのテキストが"
+                                     "あり、読み込んでいません")
+                          .arg(content.bytesAfterEnd));
+    }
+    m_lossNotice = losses.join(QLatin1Char('\n'));
+    if (!m_lossNotice.isEmpty() && m_messageBox) {
+        m_messageBox(QStringLiteral("%1:\n%2\n保存するとファイルのこの部分は変わります")
+                         .arg(path, m_lossNotice),
+                     QStringLiteral("警告"));
+    }
+
+    // As RebuildCommentTables, compiled already on the loading thread.
+    if (!tables)
+        throw EConvertError(convertMessage, convertDetail);
+    m_tables = std::move(*tables);
     if (refresh && io1Text() != kIdleIo1 && m_refresh)
         m_refresh();
+    return true;
 }
 
 void CommentGrid::SaveCommentFile(const QString &path)
 {
-    CommentFile::write(path, CommentFile::format(rows()));
+    // Refused before anything is written: a character Shift-JIS cannot carry.
+    const QByteArray bytes =
+        CommentFile::format(rowCount() - 1, [this](qsizetype r) { return m_model->commentRow(r); });
+    if (!m_lossNotice.isEmpty() && path == m_fileName) {
+        const int answer = m_question(
+            QStringLiteral("%1 を読み込んだときの警告:\n%2\n保存するとファイルのこの部分は変わり"
+                           "ます。保存しますか?")
+                .arg(path, m_lossNotice),
+            {QStringLiteral("保存する"), QStringLiteral("キャンセル")});
+        if (answer != 0)
+            return;
+    }
+    CommentFile::write(path, bytes);
+    saved();
+}
+
+void CommentGrid::saved()
+{
+    m_modified = false;
+    m_lossNotice.clear();
+    // Whatever a signal kept is older than what was just written.
+    if (const QString kept = recoveryPath(); !kept.isEmpty())
+        QFile::remove(kept);
 }
 
 void CommentGrid::RebuildCommentTables()
 {
-    CommentFile::compile(rows(), m_tables);
+    CommentFile::compile(
+        rowCount() - 1, [this](qsizetype r) { return m_model->commentRow(r); }, m_tables);
+}
+
+bool CommentGrid::mayReplaceGrid()
+{
+    // A load in progress is given up: the grid it would replace is the one in question.
+    if (m_loading)
+        cancelLoad();
+    if (!m_modified)
+        return true;
+    const QString name = m_fileName.isEmpty() ? QStringLiteral("(無題)") : m_fileName;
+    const int answer = m_question(
+        QStringLiteral("コメント %1 の変更は保存されていません。保存しますか?").arg(name),
+        {QStringLiteral("保存する"), QStringLiteral("保存しない"), QStringLiteral("キャンセル")});
+    if (answer == 1) {
+        m_modified = false;
+        return true;
+    }
+    if (answer != 0)
+        return false;
+    if (m_save->isEnabled() && !m_fileName.isEmpty())
+        Save1Click();
+    else
+        SaveAs1Click();
+    return !m_modified;
+}
+
+QString CommentGrid::recoveryPath() const
+{
+    if (!m_fileName.isEmpty())
+        return m_fileName + QStringLiteral(".recovery.csv");
+    if (m_recoveryFolder.isEmpty())
+        return QString();
+    return m_recoveryFolder + QStringLiteral("/qxwatch-unsaved.csv");
+}
+
+QString CommentGrid::keepForRecovery()
+{
+    if (m_loading)
+        cancelLoad();
+    const QString path = recoveryPath();
+    if (!m_modified || path.isEmpty())
+        return QString();
+    // Kept as the file would be written; a character that cannot be written becomes "?", since
+    // there is nobody left to ask.
+    QList<CommentRow> grid = rows();
+    for (CommentRow &row : grid) {
+        for (QString *text : {&row.type, &row.number, &row.comment}) {
+            *text = CommentText::mapLookAlikes(*text);
+            for (qsizetype i; (i = CommentText::firstUnencodable(*text, true)) >= 0;)
+                text->replace(i, text->at(i).isHighSurrogate() ? 2 : 1, QLatin1Char('?'));
+        }
+    }
+    if (!writeFileAtomically(path, CommentFile::format(grid)))
+        return QString();
+    m_modified = false;
+    return path;
+}
+
+void CommentGrid::offerRecovery(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    const int answer = m_question(
+        QStringLiteral("前回の終了時に保存されなかったコメントの変更が %1 に残っています。"
+                       "読み込みますか?")
+            .arg(path),
+        {QStringLiteral("読み込む"), QStringLiteral("破棄する")});
+    if (answer == 0) {
+        CommentFileContent content;
+        std::unique_ptr<CommentTables> tables;
+        QString convertMessage;
+        QString convertDetail;
+        if (!readContent(path, content, tables, convertMessage, convertDetail))
+            return;
+        m_model->replaceRows(std::move(content));
+        setDesignWidths();
+        // The edits are the grid's now, still unsaved: the file they belong to is unchanged.
+        m_modified = true;
+        m_saveAs->setEnabled(true);
+        QFile::remove(path);
+        RebuildCommentTables();
+    } else if (answer == 1) {
+        QFile::remove(path);
+    }
 }
 
 void CommentGrid::New1Click()
 {
+    if (m_loading || !mayReplaceGrid())
+        return;
     static const char *const kTypes[] = {"BI", "BO", "WI", "WO"};
-    setRowCount(5);
-    for (int r = 1; r <= 4; ++r) {
-        setCell(0, r, QString::number(r));
-        setCell(1, r, QLatin1String(kTypes[r - 1]));
-        setCell(2, r, QStringLiteral("0"));
-        setCell(3, r, QStringLiteral(" "));
-    }
+    QStringList fresh;
+    for (const char *type : kTypes)
+        fresh.append(QLatin1String(type) + QChar(0) + QLatin1Char('0') + QChar(0) +
+                     QLatin1Char(' '));
+    m_model->replaceRows(fresh);
+    setDesignWidths();
+    m_modified = false;
+    m_lossNotice.clear();
     m_saveAs->setEnabled(true);
 }
 
 void CommentGrid::Open1Click()
 {
+    if (m_loading || !mayReplaceGrid())
+        return;
     const QString path = m_prompt(*openDialog());
     if (!path.isEmpty())
         LoadCommentFile(path);
@@ -355,12 +668,15 @@ void CommentGrid::N6Click()
     if (selected < 1)
         return;
     // Read before any row moves, so a bad Number leaves the grid as it was.
-    const qint64 number = StrToInt(cell(2, selected));
-    m_grid->insertRow(selected);
-    m_grid->setVerticalHeaderItem(selected, new QTableWidgetItem());
-    copyRow(selected, selected + 1);
+    qint64 number = 0;
+    try {
+        number = StrToInt(cell(2, selected));
+    } catch (const EConvertError &e) {
+        throw EConvertError(e.message(),
+                            QStringLiteral("コメント表の %1 行目の番号です").arg(selected));
+    }
+    m_model->duplicateRow(selected);
     setCell(2, selected + 1, QString::number(number + 1));
-    renumber();
 }
 
 void CommentGrid::N7Click()
@@ -368,18 +684,17 @@ void CommentGrid::N7Click()
     const int selected = selectedRow();
     if (selected < 1)
         return;
-    m_grid->removeRow(selected - 1);
-    renumber();
+    m_model->removeGridRow(selected);
 }
 
 void CommentGrid::N8Click()
 {
     const int last = rowCount() - 1;
-    setRowCount(last + 2);
     // With no data row left there is nothing to copy: the header texts are no data.
     if (last >= 1)
-        copyRow(last, last + 1);
-    renumber();
+        m_model->duplicateRow(last);
+    else
+        m_model->setGridRows(2);
 }
 
 void CommentGrid::btnEditDoneClick()
@@ -440,7 +755,7 @@ bool CommentGrid::eventFilter(QObject *watched, QEvent *event)
         QStyleOptionHeader option;
         option.initFrom(m_corner);
         option.rect = m_corner->rect();
-        option.text = m_cornerText;
+        option.text = m_model->cell(0, 0);
         option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
         option.position = QStyleOptionHeader::OnlyOneSection;
         QPainter painter(m_corner);

@@ -87,6 +87,9 @@ void CommentPanels::buildPanel(QWidget *panel, int firstLine)
             edit->setGeometry(left + kEditOffset, top, kEditWidth, kEditHeight);
             edit->setFrame(false);
             edit->setReadOnly(true);
+            // A comment longer than the field shows its beginning (setText leaves the cursor,
+            // and so the visible part, at the end).
+            connect(edit, &QLineEdit::textChanged, edit, [edit] { edit->setCursorPosition(0); });
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsFile.h"
+#include "platform/widgets/ErrorGuard.h"
 #include "platform/widgets/GuardedApplication.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
@@ -21,7 +22,9 @@
 
 #include <QAbstractButton>
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -250,6 +253,7 @@ void TForm1::buildClient()
                 m_bitPanel->ShowCommentLine(line);
         },
         this);
+    m_commentGrid->setRecoveryFolder(QFileInfo(m_settingsPath).absolutePath());
 
     // The designed client area, until the comment settings set the real size.
     setOuterSize(920, 722);
@@ -358,8 +362,35 @@ void TForm1::FormDestroy()
     }
 }
 
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // Unsaved comment edits are asked about (save, discard, cancel); cancel keeps the window.
+    bool mayClose = false;
+    runGuarded([&] { mayClose = m_commentGrid->mayReplaceGrid(); });
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool TForm1::closeOnSignal()
+{
+    const QString kept = m_commentGrid->keepForRecovery();
+    if (!kept.isEmpty()) {
+        std::fprintf(stderr, "qxwatch: %s\n",
+                     QStringLiteral("保存されていないコメントの変更を %1 に残しました")
+                         .arg(kept)
+                         .toLocal8Bit()
+                         .constData());
+    }
+    return close();
+}
+
 void TForm1::Exit1Click()
 {
+    if (!m_commentGrid->mayReplaceGrid())
+        return;
     SaveSettings();
     close();
     QCoreApplication::quit();

@@ -53,8 +53,12 @@ public:
     // such write says where it wrote (standard error, and the status bar while the window is
     // up).
     void SaveSettings();
+    // Asks about unsaved comment edits first; cancelled, the program goes on.
     void Exit1Click();
     void About1Click();
+    // The end a termination signal asks for: no question, unsaved comment edits are kept in the
+    // comment grid's recovery file; then the window closes as usual. False if it stayed open.
+    bool closeOnSignal();
 
     FormContext &context() { return m_ctx; }
     DisplayLines &displayLines() { return *m_lines; }
@@ -93,6 +97,7 @@ protected:
     // message they covered comes back when the pointer leaves.
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void FormCreate();

@@ -171,6 +171,17 @@ private slots:
         QCOMPARE(back.at(1), (QStringList{"", "BI", "9", "next"}));
     }
 
+    // The code page's converter reads the byte 0x1C as U+007F and writes it back as 0x1C, a
+    // blank: such a field is quoted so that it reads back whole (found by fuzz_commentgrid).
+    void controlByteReadAsDeleteSurvivesASave()
+    {
+        const Rows rows = CommentFile::parse("\"BI-1e\x1C"
+                                             "cp932\r\n");
+        QCOMPARE(rows.value(0).size(), 2);
+        const QByteArray saved = CommentFile::format({{rows.value(0).value(1), "", ""}});
+        QCOMPARE(CommentFile::parse(saved).value(0).value(1), rows.value(0).value(1));
+    }
+
     void fileWithoutSpecialCharactersIsWrittenByteForByte()
     {
         const QByteArray old = toSjis(QStringLiteral("BI,0,ポンプ\r\nBO,5,x\"y\r\nWI,16,\r\nWO,"
@@ -284,6 +295,119 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("no/such/folder/x.csv"));
         QVERIFY_THROWS_EXCEPTION(EFCreateError, CommentFile::write(path, "BI,1,x\r\n"));
+    }
+
+    // Characters input methods produce that code page 932 holds only as a look-alike.
+    void lookAlikesAreWrittenInTheirCodePageForm_data()
+    {
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("wave dash, minus, yen") << QStringLiteral("A\u301CB\u2212C\u00A5D")
+                                               << QByteArray::fromHex("4181604281 7c435c44");
+        QTest::newRow("double vertical line, em dash")
+            << QStringLiteral("\u2016\u2014") << QByteArray::fromHex("8161815c");
+        QTest::newRow("cent, pound, not, broken bar") << QStringLiteral("\u00A2\u00A3\u00AC\u00A6")
+                                                      << QByteArray::fromHex("8191819281cafa55");
+        QTest::newRow("overline") << QStringLiteral("\u203E") << QByteArray("~");
+        QTest::newRow("already in code page form")
+            << QStringLiteral("\uFF5E\uFF0D") << QByteArray::fromHex("8160817c");
+    }
+    void lookAlikesAreWrittenInTheirCodePageForm()
+    {
+        QFETCH(QString, comment);
+        QFETCH(QByteArray, written);
+        const QByteArray bytes = CommentFile::format({{"BI", "1", comment}});
+        QCOMPARE(bytes.toHex(' '), ("BI,1," + written + "\r\n").toHex(' '));
+        // What is read back is the code page form, never a substitute.
+        const QString back = CommentFile::parse(bytes).value(0).value(3);
+        QVERIFY(!back.contains(QChar::ReplacementCharacter));
+        QCOMPARE(back.size(), comment.size());
+    }
+
+    void characterShiftJisCannotCarryIsRefused_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("emoji in a comment")
+            << 3 << QStringLiteral("ok\U0001F600")
+            << QStringLiteral("2 行目のコメントの 3 文字目 '\U0001F600' (U+1F600) は Shift-JIS "
+                              "で保存できません");
+        QTest::newRow("hangul in a number")
+            << 2 << QStringLiteral("\uD55C")
+            << QStringLiteral(
+                   "2 行目の番号の 1 文字目 '\uD55C' (U+D55C) は Shift-JIS で保存できません");
+        QTest::newRow("en dash in a type")
+            << 1 << QStringLiteral("B\u2013")
+            << QStringLiteral(
+                   "2 行目のTypeの 2 文字目 '\u2013' (U+2013) は Shift-JIS で保存できません");
+    }
+    void characterShiftJisCannotCarryIsRefused()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        QList<CommentRow> rows{{"BI", "1", "fine"}, {"BO", "2", "x"}};
+        (column == 1 ? rows[1].type : column == 2 ? rows[1].number : rows[1].comment) = text;
+        try {
+            CommentFile::format(rows);
+            QFAIL("no error");
+        } catch (const EFCreateError &e) {
+            QCOMPARE(e.message(), message);
+        }
+    }
+
+    // What the reader tells about bytes that a save would not give back.
+    void readerFindsBytesASaveWouldChange_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("changedRow");
+        QTest::addColumn<int>("afterEnd");
+        QTest::newRow("clean file") << QByteArray("BI,1,a\r\nBO,2,\x83\x41\r\n") << -1 << 0;
+        QTest::newRow("lead byte before a blank")
+            << QByteArray("BI,1,a\r\nBO,2,x\x81 y\r\n") << 1 << 0;
+        QTest::newRow("unmapped double byte") << QByteArray("BI,1,\x85\x40\r\n") << 0 << 0;
+        QTest::newRow("unmapped double byte that encodes back the same")
+            << QByteArray("BI,1,a\r\nBI,2,\xFC\xFC\r\n") << 1 << 0;
+        QTest::newRow("lone lead byte at a line end")
+            << QByteArray("BI,1,a\r\nBI,2,b\r\nBI,3,c\x81\r\n") << 2 << 0;
+        QTest::newRow("NEC selected IBM extension, written as IBM")
+            << QByteArray("BI,1,\xED\x40\r\n") << 0 << 0;
+        QTest::newRow("text after Ctrl-Z") << QByteArray("BI,1,a\r\n\x1A BI,2,b\r\n") << -1 << 9;
+        QTest::newRow("a lone Ctrl-Z at the end") << QByteArray("BI,1,a\r\n\x1A") << -1 << 0;
+    }
+    void readerFindsBytesASaveWouldChange()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, changedRow);
+        QFETCH(int, afterEnd);
+        CommentFileContent content;
+        QVERIFY(CommentFile::parseContent(bytes, content));
+        QCOMPARE(content.changedRow, qsizetype(changedRow));
+        QCOMPARE(content.bytesAfterEnd, qsizetype(afterEnd));
+        // Unreadable bytes show as U+FFFD, never as a Ctrl-Z that would end the saved file.
+        QVERIFY(!content.text.contains(QChar(0x1A)));
+        QVERIFY(!CommentFile::format({{"BI", "1", content.row(0).toString()}}).contains('\x1A'));
+    }
+
+    void parseCanBeStopped()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 50000; ++i)
+            bytes += "BI," + QByteArray::number(i % 256) + ",x\r\n";
+        CommentFileContent content;
+        content.columns = 7;
+        qsizetype seen = 0;
+        QVERIFY(!CommentFile::parseContent(bytes, content, [&](qsizetype at) {
+            seen = at;
+            return false;
+        }));
+        QVERIFY(seen > 0 && seen < bytes.size());
+        QCOMPARE(content.columns, 7);
+        QVERIFY(content.rows.isEmpty());
+        QVERIFY(CommentFile::parseContent(bytes, content, [](qsizetype) { return true; }));
+        QCOMPARE(content.rows.size(), 50000);
+        QCOMPARE(content.columns, 4);
     }
 };
 

@@ -134,6 +134,28 @@ private slots:
         QVERIFY(!edit->hasFrame());
     }
 
+    // A comment longer than its field shows its beginning, also after a shorter one and when
+    // the field is drawn.
+    void longCommentShowsItsStart()
+    {
+        PanelFixture f;
+        f.form.resize(920, 722);
+        f.panels->setCommentOn(1);
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        auto *edit = f.find<QLineEdit>(QStringLiteral("CmntEdit5"));
+        QVERIFY(edit);
+        const QString text = QStringLiteral("コンベア上流側の終端センサー異常検出");
+        QVERIFY(edit->fontMetrics().horizontalAdvance(text) > edit->width());
+        for (const QString &shown : {QStringLiteral("短い"), text}) {
+            edit->setText(shown);
+            QCOMPARE(edit->cursorPosition(), 0);
+            // The cursor, and with it the visible part, stands at the left edge.
+            QVERIFY(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() <
+                    edit->width() / 4);
+        }
+    }
+
     void panelsHoldSixtyFourDistinctEntries()
     {
         PanelFixture f;
