@@ -40,10 +40,12 @@ bool same(const QList<CommentRow> &a, const QList<CommentRow> &b)
     return true;
 }
 
-// Text that Shift-JIS can carry: it encodes and decodes back to itself.
+// Text that Shift-JIS can carry: it encodes and decodes back to itself. A replacement character
+// stands for bytes that were no Shift-JIS; the comment file writes it as "?" (after warning the
+// user), so it is never carried as it was.
 bool sjisSafe(const QString &s)
 {
-    return fromSjis(toSjis(s)) == s;
+    return !s.contains(QChar::ReplacementCharacter) && fromSjis(toSjis(s)) == s;
 }
 
 void report(const QList<CommentRow> &a, const QList<CommentRow> &b)
