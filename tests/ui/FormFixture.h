@@ -1,13 +1,16 @@
 #pragma once
 
+#include "link/Frames.h"
 #include "tests/support/FakePort.h"
 #include "tests/support/SettingsFiles.h"
+#include "ui/DisplayLines.h"
 #include "ui/TForm1.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 
 // The settings a test's main windows start from.
 class FormFixture
@@ -40,6 +43,14 @@ inline void receive(TForm1 &form, FakePort &port, const QByteArray &bytes)
 {
     port.feed(bytes);
     form.displayLines().RecPkt(nullptr, int(bytes.size()));
+}
+
+// A display frame for line 0..3 of the unit's screen (header A: 'p' monitor and data mode, 't'
+// monitor and bit mode, 'r' debug mode), its cursor flag set or not.
+inline QByteArray frame(char headerA, int line, bool cursor, char kind, const char *addr,
+                        const char *data)
+{
+    return Frames::displayFrame(headerA, char(0x70 | line | (cursor ? 4 : 0)), kind, addr, data);
 }
 
 inline QByteArray readFile(const QString &path)

@@ -2,10 +2,8 @@
 #include "link/Frames.h"
 #include "tests/ui/FormFixture.h"
 #include "ui/DisplayFreshness.h"
-#include "ui/DisplayLines.h"
 
 #include <QLabel>
-#include <QStatusBar>
 #include <QTest>
 #include <chrono>
 

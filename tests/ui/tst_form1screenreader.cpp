@@ -1,6 +1,7 @@
 // What a screen reader is told: the buttons' names and the unit's changes of state.
 #include "link/Frames.h"
 #include "tests/ui/FormFixture.h"
+#include "ui/DisplayFreshness.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
