@@ -3,26 +3,18 @@
 // the lamps, however they are drawn, stay the named, numbered, accessible elements they are.
 #include "link/Frames.h"
 #include "platform/widgets/ImageBox.h"
-#include "tests/support/FakePort.h"
+#include "tests/ui/FormFixture.h"
 #include "ui/ControlTable.h"
-#include "ui/DisplayLines.h"
-#include "ui/TForm1.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace
 {
-
-QByteArray frame(char headerA, int line, bool cursor, char kind, const char *addr, const char *data)
-{
-    return Frames::displayFrame(headerA, char(0x70 | line | (cursor ? 4 : 0)), kind, addr, data);
-}
 
 // Every paint event of the application's widgets, by object name.
 class PaintLog : public QObject
@@ -59,20 +51,7 @@ class tst_DisplayCost : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    TForm1::Options options()
-    {
-        TForm1::Options o;
-        o.settingsPath = m_dir.filePath(QStringLiteral("qxwatch.ini"));
-        return o;
-    }
-
-    static void receive(TForm1 &form, FakePort &port, const QByteArray &bytes)
-    {
-        port.feed(bytes);
-        form.displayLines().RecPkt(nullptr, int(bytes.size()));
-    }
+    FormFixture m_forms;
 
     static ImageBox *lamp(TForm1 &form, int k)
     {
@@ -82,7 +61,7 @@ class tst_DisplayCost : public QObject
 private slots:
     void aFrameRepaintsWhatItChangedAndNothingElse()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         form.show();
@@ -138,7 +117,7 @@ private slots:
 
     void lampsStayNamedNumberedAndAccessible()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         const ControlTable &table = form.context().ControlTable;

@@ -1,21 +1,13 @@
 #include "link/Frames.h"
-#include "tests/support/FakePort.h"
-#include "ui/DisplayLines.h"
+#include "tests/ui/FormFixture.h"
 #include "ui/PortControl.h"
-#include "ui/TForm1.h"
 
 #include <QLabel>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace
 {
-
-QByteArray frame(char headerA, int line, bool cursor, char kind, const char *addr, const char *data)
-{
-    return Frames::displayFrame(headerA, char(0x70 | line | (cursor ? 4 : 0)), kind, addr, data);
-}
 
 QList<int> lines(const QSignalSpy &spy)
 {
@@ -33,25 +25,12 @@ class tst_DisplayLines : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    TForm1::Options options()
-    {
-        TForm1::Options o;
-        o.settingsPath = m_dir.filePath(QStringLiteral("qxwatch.ini"));
-        return o;
-    }
-
-    static void receive(TForm1 &form, FakePort &port, const QByteArray &bytes)
-    {
-        port.feed(bytes);
-        form.displayLines().RecPkt(nullptr, int(bytes.size()));
-    }
+    FormFixture m_forms;
 
 private slots:
     void textsAreTheElementsTexts()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         const DisplayLineTexts &texts = form.displayLines();
@@ -104,7 +83,7 @@ private slots:
     {
         QFETCH(QList<QByteArray>, frames);
         QFETCH(QList<int>, changed);
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         QSignalSpy spy(&form.displayLines(), &DisplayLineTexts::lineChanged);
@@ -116,7 +95,7 @@ private slots:
     // A listener sees the frame handled in full: the line's texts and the cursor line set.
     void lineChangedComesAfterTheLineIsDrawn()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         QString seen;
@@ -130,7 +109,7 @@ private slots:
 
     void disconnectChangesTheLinesThatShowedAKind()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         receive(form, port, frame('r', 0, false, '1', "000", "0001"));

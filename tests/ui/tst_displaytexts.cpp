@@ -1,54 +1,20 @@
 // The texts a frame puts on the screen besides the line boxes: the bit range and the status
 // bar message it may leave, and a kind byte outside ASCII.
 #include "link/Frames.h"
-#include "tests/support/FakePort.h"
-#include "ui/DisplayLines.h"
-#include "ui/TForm1.h"
+#include "tests/ui/FormFixture.h"
 
-#include <QLabel>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace
-{
-
-// Header A: 'p' monitor and data mode, 't' monitor and bit mode.
-QByteArray frame(char headerA, int line, bool cursor, char kind, const char *addr, const char *data)
-{
-    return Frames::displayFrame(headerA, char(0x70 | line | (cursor ? 4 : 0)), kind, addr, data);
-}
-
-} // namespace
 
 class tst_DisplayTexts : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    TForm1::Options options()
-    {
-        TForm1::Options o;
-        o.settingsPath = m_dir.filePath(QStringLiteral("qxwatch.ini"));
-        return o;
-    }
-
-    static void receive(TForm1 &form, FakePort &port, const QByteArray &bytes)
-    {
-        port.feed(bytes);
-        form.displayLines().RecPkt(nullptr, int(bytes.size()));
-    }
-
-    static QString text(TForm1 &form, const char *name)
-    {
-        return form.findChild<QLabel *>(name)->text();
-    }
+    FormFixture m_forms;
 
 private slots:
     void bitRangeMessageGoesWhenTheRangeIsBack()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         QStatusBar *bar = form.context().statusBar;
@@ -77,7 +43,7 @@ private slots:
 
     void kindByteAboveAsciiReadsAsShiftJis()
     {
-        TForm1 form(options());
+        TForm1 form(m_forms.shared());
         FakePort port;
         form.context().link.setPort(&port);
         // 0xB1 and 0xDD are the half-width katakana "ｱ" and "ﾝ", as in the address beside them.
