@@ -5,6 +5,7 @@
 #include "link/Frames.h"
 #include "link/KeyCodes.h"
 #include "tests/support/FakePort.h"
+#include "tests/support/SettingsFiles.h"
 #include "tests/x11/XServer.h"
 #include "ui/KeyPad.h"
 #include "ui/PortControl.h"
@@ -14,11 +15,9 @@
 #include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
-#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstring>
@@ -45,20 +44,16 @@ class tst_X11Window : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_count = 0;
+    SettingsFiles m_settings;
     std::unique_ptr<TForm1> m_form;
     FakePort m_port;
 
     void openForm(const QByteArray &ini = QByteArray())
     {
         TForm1::Options o;
-        o.settingsPath = m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_count));
-        if (!ini.isEmpty()) {
-            QFile f(o.settingsPath);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(ini);
-        }
+        o.settingsPath = m_settings.next();
+        if (!ini.isEmpty())
+            QVERIFY(SettingsFiles::write(o.settingsPath, ini));
         m_form = std::make_unique<TForm1>(o);
         m_port = FakePort();
         m_form->context().link.setPort(&m_port);
