@@ -37,6 +37,14 @@ QList<quint32> numbers(const QString &xpropLine)
     return values;
 }
 
+// The rows of a case run once on a bare X server and once under openbox.
+void onBareServerAndUnderOpenbox()
+{
+    QTest::addColumn<bool>("windowManager");
+    QTest::newRow("bare X server") << false;
+    QTest::newRow("openbox") << true;
+}
+
 } // namespace
 
 class tst_X11Program : public QObject
@@ -158,12 +166,7 @@ private slots:
         m_x.reset();
     }
 
-    void titlesAreTheWindowsOwnTexts_data()
-    {
-        QTest::addColumn<bool>("windowManager");
-        QTest::newRow("bare X server") << false;
-        QTest::newRow("openbox") << true;
-    }
+    void titlesAreTheWindowsOwnTexts_data() { onBareServerAndUnderOpenbox(); }
     void titlesAreTheWindowsOwnTexts()
     {
         QFETCH(bool, windowManager);
@@ -222,12 +225,7 @@ private slots:
         QVERIFY2(!main.isEmpty(), qPrintable(titles().join(" | ")));
     }
 
-    void frameOffersNeitherResizeNorMaximise_data()
-    {
-        QTest::addColumn<bool>("windowManager");
-        QTest::newRow("bare X server") << false;
-        QTest::newRow("openbox") << true;
-    }
+    void frameOffersNeitherResizeNorMaximise_data() { onBareServerAndUnderOpenbox(); }
     void frameOffersNeitherResizeNorMaximise()
     {
         QFETCH(bool, windowManager);
@@ -258,12 +256,7 @@ private slots:
         }
     }
 
-    void altFOpensTheFileMenuEveryTime_data()
-    {
-        QTest::addColumn<bool>("windowManager");
-        QTest::newRow("bare X server") << false;
-        QTest::newRow("openbox") << true;
-    }
+    void altFOpensTheFileMenuEveryTime_data() { onBareServerAndUnderOpenbox(); }
     void altFOpensTheFileMenuEveryTime()
     {
         QFETCH(bool, windowManager);
