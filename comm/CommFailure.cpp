@@ -1,5 +1,6 @@
 #include "comm/CommFailure.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
@@ -16,15 +17,16 @@ QString holderText(const CommFailure::Holder &h)
 {
     QStringList parts;
     if (h.kind == CommFailure::Holder::Kind::Exclusive)
-        parts << QStringLiteral("排他モード");
+        parts << QCoreApplication::translate("CommFailure", "排他モード");
     if (!h.command.isEmpty())
         parts << h.command;
     if (h.pid > 0)
         parts << QStringLiteral("PID %1").arg(h.pid);
     if (!h.lockFile.isEmpty())
-        parts << QStringLiteral("ロックファイル %1").arg(h.lockFile);
+        parts << QCoreApplication::translate("CommFailure", "ロックファイル %1").arg(h.lockFile);
     return parts.isEmpty() ? QString()
-                           : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral("、")));
+                           : QStringLiteral(" (%1)").arg(
+                                 parts.join(QCoreApplication::translate("CommFailure", "、")));
 }
 
 } // namespace
@@ -92,39 +94,52 @@ QString CommFailure::text() const
     case Reason::None:
         return QString();
     case Reason::NoDeviceForPort:
-        return QStringLiteral("%1 にはデバイスがありません (設定ファイルの [PORTS] で %1= に "
-                              "デバイスを指定できます)")
+        return QCoreApplication::translate(
+                   "CommFailure", "%1 にはデバイスがありません (設定ファイルの [PORTS] で %1= に "
+                                  "デバイスを指定できます)")
             .arg(portName);
     case Reason::NoSuchDevice:
-        return prefix + QStringLiteral("%1 がありません").arg(device);
+        return prefix + QCoreApplication::translate("CommFailure", "%1 がありません").arg(device);
     case Reason::PermissionDenied:
         return prefix +
-               QStringLiteral("%1 を開く権限がありません (dialout グループに参加してください)")
+               QCoreApplication::translate(
+                   "CommFailure", "%1 を開く権限がありません (dialout グループに参加してください)")
                    .arg(device);
     case Reason::Busy:
-        return prefix + QStringLiteral("%1 は他のプログラムが使用中です").arg(device) +
+        return prefix +
+               QCoreApplication::translate("CommFailure", "%1 は他のプログラムが使用中です")
+                   .arg(device) +
                holderText(holder);
     case Reason::NotSerial:
-        return prefix + QStringLiteral("%1 はシリアルポートではありません").arg(device);
+        return prefix +
+               QCoreApplication::translate("CommFailure", "%1 はシリアルポートではありません")
+                   .arg(device);
     case Reason::Gone:
-        return prefix + QStringLiteral("%1 が応答しません (%2)").arg(device, systemText(error));
+        return prefix + QCoreApplication::translate("CommFailure", "%1 が応答しません (%2)")
+                            .arg(device, systemText(error));
     case Reason::HostNotFound:
-        return prefix + QStringLiteral("%1 のホストが見つかりません").arg(device);
+        return prefix + QCoreApplication::translate("CommFailure", "%1 のホストが見つかりません")
+                            .arg(device);
     case Reason::Refused:
-        return prefix + QStringLiteral("%1 に接続を拒否されました (サーバーが動いていないか、"
-                                       "ポート番号が違います)")
+        return prefix + QCoreApplication::translate(
+                            "CommFailure", "%1 に接続を拒否されました (サーバーが動いていないか、"
+                                           "ポート番号が違います)")
                             .arg(device);
     case Reason::TimedOut:
-        return prefix +
-               QStringLiteral("%1 から時間内に応答がありませんでした (時間切れ)").arg(device);
+        return prefix + QCoreApplication::translate(
+                            "CommFailure", "%1 から時間内に応答がありませんでした (時間切れ)")
+                            .arg(device);
     case Reason::Unreachable:
-        return prefix + QStringLiteral("%1 のネットワークに到達できません (%2)")
-                            .arg(device, systemText(error));
-    case Reason::Protocol:
         return prefix +
-               QStringLiteral("%1 は RFC 2217 (COM-PORT-OPTION) に応じませんでした").arg(device);
+               QCoreApplication::translate("CommFailure", "%1 のネットワークに到達できません (%2)")
+                   .arg(device, systemText(error));
+    case Reason::Protocol:
+        return prefix + QCoreApplication::translate(
+                            "CommFailure", "%1 は RFC 2217 (COM-PORT-OPTION) に応じませんでした")
+                            .arg(device);
     case Reason::Cancelled:
-        return prefix + QStringLiteral("%1 への接続を取り消しました").arg(device);
+        return prefix + QCoreApplication::translate("CommFailure", "%1 への接続を取り消しました")
+                            .arg(device);
     case Reason::Other:
         break;
     }
@@ -134,14 +149,18 @@ QString CommFailure::text() const
                              : setting;
     if (!setting.isEmpty() && dropped)
         return prefix + (device.contains(QStringLiteral("://"))
-                             ? QStringLiteral("%1 のサーバーは%2を受け付けませんでした")
-                             : QStringLiteral("%1 のドライバーは%2を受け付けませんでした"))
+                             ? QCoreApplication::translate(
+                                   "CommFailure", "%1 のサーバーは%2を受け付けませんでした")
+                             : QCoreApplication::translate(
+                                   "CommFailure", "%1 のドライバーは%2を受け付けませんでした"))
                             .arg(device, what);
     if (!setting.isEmpty() && error != 0)
-        return prefix + QStringLiteral("%1 で%2を設定できませんでした (%3)")
-                            .arg(device, what, systemText(error));
+        return prefix +
+               QCoreApplication::translate("CommFailure", "%1 で%2を設定できませんでした (%3)")
+                   .arg(device, what, systemText(error));
     if (!setting.isEmpty())
-        return prefix + QStringLiteral("%1 で%2を設定できませんでした").arg(device, what);
+        return prefix + QCoreApplication::translate("CommFailure", "%1 で%2を設定できませんでした")
+                            .arg(device, what);
     if (error != 0)
         return prefix + QStringLiteral("%1 (%2)").arg(device, systemText(error));
     return prefix + device;

@@ -8,6 +8,7 @@
 #include "comm/CommXErrors_p.h"
 #include "comm/SerialDevice_p.h"
 
+#include <QCoreApplication>
 #include <cerrno>
 
 using namespace CommXErrors;
@@ -161,9 +162,11 @@ void TCustomCommX::ApplyBufLen()
     if (m_bufLenReceive < 1 || m_bufLenTrans < 1) {
         CommFailure failure;
         failure.error = EINVAL;
-        failure.setting = m_bufLenReceive < 1
-                              ? QStringLiteral("受信バッファ %1 バイト").arg(m_bufLenReceive)
-                              : QStringLiteral("送信バッファ %1 バイト").arg(m_bufLenTrans);
+        failure.setting =
+            m_bufLenReceive < 1
+                ? QCoreApplication::translate("CommX", "受信バッファ %1 バイト")
+                      .arg(m_bufLenReceive)
+                : QCoreApplication::translate("CommX", "送信バッファ %1 バイト").arg(m_bufLenTrans);
         raise(kBufLen, failure);
     }
 }

@@ -4,6 +4,7 @@
 #include "comm/SocketDevice_p.h"
 #include "comm/TtyDevice_p.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <mutex>
 #include <sys/eventfd.h>
@@ -42,25 +43,32 @@ QString lineSettingText(LineField field, const LineSettings &s)
 {
     switch (field) {
     case LineField::BitRate:
-        return QStringLiteral("通信速度 %1 bit/s").arg(s.bitRate);
+        return QCoreApplication::translate("SerialDevice", "通信速度 %1 bit/s").arg(s.bitRate);
     case LineField::CharSize:
-        return QStringLiteral("データビット数 %1").arg(s.charSize & 0xFF);
+        return QCoreApplication::translate("SerialDevice", "データビット数 %1")
+            .arg(s.charSize & 0xFF);
     case LineField::Parity:
-        return s.parity == cpbOdd    ? QStringLiteral("奇数パリティ")
-               : s.parity == cpbEven ? QStringLiteral("偶数パリティ")
-                                     : QStringLiteral("パリティなし");
+        return s.parity == cpbOdd ? QCoreApplication::translate("SerialDevice", "奇数パリティ")
+               : s.parity == cpbEven ? QCoreApplication::translate("SerialDevice", "偶数パリティ")
+                                     : QCoreApplication::translate("SerialDevice", "パリティなし");
     case LineField::StopBits:
-        return s.stopBits == csb1p5 ? QStringLiteral("ストップビット数 1.5")
-               : s.stopBits == csb2 ? QStringLiteral("ストップビット数 2")
-                                    : QStringLiteral("ストップビット数 1");
+        return s.stopBits == csb1p5
+                   ? QCoreApplication::translate("SerialDevice", "ストップビット数 1.5")
+               : s.stopBits == csb2
+                   ? QCoreApplication::translate("SerialDevice", "ストップビット数 2")
+                   : QCoreApplication::translate("SerialDevice", "ストップビット数 1");
     case LineField::FlowCtrl:
-        return s.flowCtrl == cfcRtsCts    ? QStringLiteral("RTS/CTS フロー制御")
-               : s.flowCtrl == cfcXonXoff ? QStringLiteral("XON/XOFF フロー制御")
-                                          : QStringLiteral("フロー制御なし");
+        return s.flowCtrl == cfcRtsCts
+                   ? QCoreApplication::translate("SerialDevice", "RTS/CTS フロー制御")
+               : s.flowCtrl == cfcXonXoff
+                   ? QCoreApplication::translate("SerialDevice", "XON/XOFF フロー制御")
+                   : QCoreApplication::translate("SerialDevice", "フロー制御なし");
     case LineField::XonChar:
-        return QStringLiteral("Xon 文字 0x%1").arg(s.xonChar, 2, 16, QLatin1Char('0'));
+        return QCoreApplication::translate("SerialDevice", "Xon 文字 0x%1")
+            .arg(s.xonChar, 2, 16, QLatin1Char('0'));
     case LineField::XoffChar:
-        return QStringLiteral("Xoff 文字 0x%1").arg(s.xoffChar, 2, 16, QLatin1Char('0'));
+        return QCoreApplication::translate("SerialDevice", "Xoff 文字 0x%1")
+            .arg(s.xoffChar, 2, 16, QLatin1Char('0'));
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "comm/SerialPortInfo.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,7 +51,7 @@ QString SerialPortInfo::description() const
 {
     // A by-id name says product and serial number in its own words; its folder says nothing.
     if (!exists())
-        return QStringLiteral("%1 (見つかりません)")
+        return QCoreApplication::translate("SerialPortInfo", "%1 (見つかりません)")
             .arg(m_pathIsById ? QFileInfo(m_path).fileName() : m_path);
     // A name of the user's own (a link in a folder of theirs) is shown with where it leads;
     // a by-id name is long and says no more than product and serial number below.

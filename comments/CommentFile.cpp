@@ -6,6 +6,7 @@
 #include "platform/RegularFile.h"
 #include "platform/SjisText.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -323,8 +324,8 @@ QString rowCell(const CommentRow &row, int column)
 QString columnName(int column)
 {
     return column == 1   ? QStringLiteral("Type")
-           : column == 2 ? QStringLiteral("番号")
-                         : QStringLiteral("コメント");
+           : column == 2 ? QCoreApplication::translate("CommentFile", "番号")
+                         : QCoreApplication::translate("CommentFile", "コメント");
 }
 
 } // namespace
@@ -385,12 +386,14 @@ QByteArray CommentFile::format(qsizetype count, const RowSource &source)
         const QString cellText =
             CommentText::mapLookAlikes(rowCell(r < count ? source(r) : CommentRow(), column));
         throw EFCreateError(
-            QStringLiteral("%1 行目の%2の %3 文字目 %4 は Shift-JIS で保存できません")
+            QCoreApplication::translate("CommentFile",
+                                        "%1 行目の%2の %3 文字目 %4 は Shift-JIS で保存できません")
                 .arg(r + 1)
                 .arg(columnName(column))
                 .arg(index + 1)
                 .arg(CommentText::describeCharacter(cellText, index)),
-            QStringLiteral(
+            QCoreApplication::translate(
+                "CommentFile",
                 "その文字を別の文字に置き換えてから保存してください。ファイルは変更していません"));
     }
     return out;
@@ -426,8 +429,9 @@ void CommentFile::compile(qsizetype count, const RowSource &source, CommentTable
         try {
             numbers.append(StrToInt(source(r).number));
         } catch (const EConvertError &e) {
-            throw EConvertError(e.message(),
-                                QStringLiteral("コメント表の %1 行目の番号です").arg(r + 1));
+            throw EConvertError(e.message(), QCoreApplication::translate(
+                                                 "CommentFile", "コメント表の %1 行目の番号です")
+                                                 .arg(r + 1));
         }
     }
 

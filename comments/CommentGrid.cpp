@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
@@ -48,7 +49,7 @@ const QString kIdleIo1 = QStringLiteral("--");
 QString sizeText(qint64 bytes)
 {
     if (bytes < 10 * 1024)
-        return QStringLiteral("%1 バイト").arg(bytes);
+        return QCoreApplication::translate("CommentGrid", "%1 バイト").arg(bytes);
     if (bytes < 10 * 1024 * 1024)
         return QStringLiteral("%1 KB").arg(bytes / 1024);
     return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
@@ -76,9 +77,10 @@ public:
         const qsizetype bad = CommentText::firstUnencodable(input);
         if (bad < 0)
             return Acceptable;
-        m_grid->noticeEditor(m_editor,
-                             QStringLiteral("文字 %1 は Shift-JIS で保存できないため入力できません")
-                                 .arg(CommentText::describeCharacter(input, bad)));
+        m_grid->noticeEditor(
+            m_editor, QCoreApplication::translate(
+                          "CommentGrid", "文字 %1 は Shift-JIS で保存できないため入力できません")
+                          .arg(CommentText::describeCharacter(input, bad)));
         return Invalid;
     }
 
@@ -140,8 +142,7 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
           box.exec();
       }),
       m_question([this](const QString &text, const QStringList &buttons) {
-          QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), text,
-                          QMessageBox::NoButton, m_window);
+          QMessageBox box(QMessageBox::Question, tr("確認"), text, QMessageBox::NoButton, m_window);
           QList<QAbstractButton *> made;
           for (int i = 0; i < buttons.size(); ++i) {
               const bool last = i == buttons.size() - 1;
@@ -163,7 +164,7 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
     m_grid->setModel(m_model);
     m_grid->setGeometry(688, 40, 217, 617);
-    m_grid->setToolTip(QStringLiteral("右クリックでポップアップメニュー"));
+    m_grid->setToolTip(tr("右クリックでポップアップメニュー"));
     m_grid->setItemDelegate(new CommentCellDelegate(this, m_grid));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -174,7 +175,7 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
     if (m_corner)
         m_corner->installEventFilter(this);
 
-    m_editDone = new QPushButton(QStringLiteral("編集結果を反映"), client);
+    m_editDone = new QPushButton(tr("編集結果を反映"), client);
     m_editDone->setObjectName(QStringLiteral("btnEditDone"));
     m_editDone->setGeometry(800, 0, 105, 21);
     connect(m_editDone, &QPushButton::clicked, this, guarded(this, &CommentGrid::btnEditDoneClick));
@@ -191,11 +192,9 @@ CommentGrid::CommentGrid(QWidget *client, QWidget *window, CommentTables &tables
         action->setShortcutContext(Qt::WidgetShortcut);
         connect(action, &QAction::triggered, this, guarded(this, handler));
     };
-    addItem("N6", QStringLiteral("行挿入(&I)"), QKeySequence(Qt::Key_Insert),
-            &CommentGrid::N6Click);
-    addItem("N7", QStringLiteral("行削除(&D)"), QKeySequence(Qt::Key_Delete),
-            &CommentGrid::N7Click);
-    addItem("N8", QStringLiteral("行追加(&A)"), QKeySequence(), &CommentGrid::N8Click);
+    addItem("N6", tr("行挿入(&I)"), QKeySequence(Qt::Key_Insert), &CommentGrid::N6Click);
+    addItem("N7", tr("行削除(&D)"), QKeySequence(Qt::Key_Delete), &CommentGrid::N7Click);
+    addItem("N8", tr("行追加(&A)"), QKeySequence(), &CommentGrid::N8Click);
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { m_popup->popup(m_grid->viewport()->mapToGlobal(pos)); });
@@ -251,8 +250,8 @@ void CommentGrid::setupGrid()
     setDesignWidths();
     setCell(0, 0, QStringLiteral("No"));
     setCell(1, 0, QStringLiteral("Type"));
-    setCell(2, 0, QStringLiteral("番号"));
-    setCell(3, 0, QStringLiteral("コメント"));
+    setCell(2, 0, tr("番号"));
+    setCell(3, 0, tr("コメント"));
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setCurrentIndex(m_model->index(0, 0));
     m_modified = false;
@@ -334,11 +333,11 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
                               QString &convertDetail)
 {
     auto failed = [&path](const QString &why) {
-        return EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path), why);
+        return EFOpenError(tr("ファイル %1 を読み込めません").arg(path), why);
     };
     const QFileInfo info(path);
     if (info.exists() && info.isFile() && info.size() > m_maxFileBytes) {
-        throw failed(QStringLiteral("ファイルの大きさ %1 が読み込める上限 %2 を超えています")
+        throw failed(tr("ファイルの大きさ %1 が読み込める上限 %2 を超えています")
                          .arg(sizeText(info.size()), sizeText(m_maxFileBytes)));
     }
 
@@ -393,7 +392,7 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
     try {
         worker = std::thread(work);
     } catch (const std::system_error &) {
-        throw failed(QStringLiteral("読み込み用のスレッドを作れません (メモリが足りません)"));
+        throw failed(tr("読み込み用のスレッドを作れません (メモリが足りません)"));
     }
 
     QTimer poll;
@@ -407,10 +406,9 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
             goOn = m_progress(done, total);
         } else {
             if (!dialog) {
-                dialog = new QProgressDialog(
-                    QStringLiteral("%1 を読み込んでいます").arg(info.fileName()),
-                    QStringLiteral("キャンセル"), 0, 1000, m_window);
-                dialog->setWindowTitle(QStringLiteral("コメントファイル"));
+                dialog = new QProgressDialog(tr("%1 を読み込んでいます").arg(info.fileName()),
+                                             tr("キャンセル"), 0, 1000, m_window);
+                dialog->setWindowTitle(tr("コメントファイル"));
                 dialog->setWindowModality(Qt::WindowModal);
                 dialog->setMinimumDuration(400);
                 dialog->setAutoClose(false);
@@ -444,8 +442,8 @@ bool CommentGrid::readContent(const QString &path, CommentFileContent &content,
     case Outcome::Running:
         return false;
     case Outcome::OutOfMemory:
-        throw failed(QStringLiteral("%1 のファイルを読み込むにはメモリが足りません。"
-                                    "グリッドは元のままです")
+        throw failed(tr("%1 のファイルを読み込むにはメモリが足りません。"
+                        "グリッドは元のままです")
                          .arg(sizeText(total)));
     case Outcome::Failed:
         break;
@@ -469,8 +467,8 @@ bool CommentGrid::load(const QString &path, bool refresh)
     } catch (const std::bad_alloc &) {
         // The model is left empty rather than half made; the file itself is unchanged.
         m_model->replaceRows(QStringList());
-        throw EFOpenError(QStringLiteral("ファイル %1 を読み込めません").arg(path),
-                          QStringLiteral("グリッドを作るにはメモリが足りません"));
+        throw EFOpenError(tr("ファイル %1 を読み込めません").arg(path),
+                          tr("グリッドを作るにはメモリが足りません"));
     }
     setDesignWidths();
     m_fileName = path;
@@ -480,20 +478,20 @@ bool CommentGrid::load(const QString &path, bool refresh)
 
     QStringList losses;
     if (content.changedRow >= 0) {
-        losses.append(QStringLiteral("%1 行目に Shift-JIS として読めないバイトか、保存すると別の"
-                                     "バイトになる文字があります")
+        losses.append(tr("%1 行目に Shift-JIS として読めないバイトか、保存すると別の"
+                         "バイトになる文字があります")
                           .arg(content.changedRow + 1));
     }
     if (content.bytesAfterEnd > 0) {
-        losses.append(QStringLiteral("ファイルの終わりを示す Ctrl-Z の後に %1 バイトのテキストが"
-                                     "あり、読み込んでいません")
+        losses.append(tr("ファイルの終わりを示す Ctrl-Z の後に %1 バイトのテキストが"
+                         "あり、読み込んでいません")
                           .arg(content.bytesAfterEnd));
     }
     m_lossNotice = losses.join(QLatin1Char('\n'));
     if (!m_lossNotice.isEmpty() && m_messageBox) {
-        m_messageBox(QStringLiteral("%1:\n%2\n保存するとファイルのこの部分は変わります")
-                         .arg(path, m_lossNotice),
-                     QStringLiteral("警告"));
+        m_messageBox(
+            tr("%1:\n%2\n保存するとファイルのこの部分は変わります").arg(path, m_lossNotice),
+            tr("警告"));
     }
 
     // As RebuildCommentTables, compiled already on the loading thread.
@@ -511,11 +509,11 @@ void CommentGrid::SaveCommentFile(const QString &path)
     const QByteArray bytes =
         CommentFile::format(rowCount() - 1, [this](qsizetype r) { return m_model->commentRow(r); });
     if (!m_lossNotice.isEmpty() && path == m_fileName) {
-        const int answer = m_question(
-            QStringLiteral("%1 を読み込んだときの警告:\n%2\n保存するとファイルのこの部分は変わり"
-                           "ます。保存しますか?")
-                .arg(path, m_lossNotice),
-            {QStringLiteral("保存する"), QStringLiteral("キャンセル")});
+        const int answer =
+            m_question(tr("%1 を読み込んだときの警告:\n%2\n保存するとファイルのこの部分は変わり"
+                          "ます。保存しますか?")
+                           .arg(path, m_lossNotice),
+                       {tr("保存する"), tr("キャンセル")});
         if (answer != 0)
             return;
     }
@@ -545,10 +543,10 @@ bool CommentGrid::mayReplaceGrid()
         cancelLoad();
     if (!m_modified)
         return true;
-    const QString name = m_fileName.isEmpty() ? QStringLiteral("(無題)") : m_fileName;
-    const int answer = m_question(
-        QStringLiteral("コメント %1 の変更は保存されていません。保存しますか?").arg(name),
-        {QStringLiteral("保存する"), QStringLiteral("保存しない"), QStringLiteral("キャンセル")});
+    const QString name = m_fileName.isEmpty() ? tr("(無題)") : m_fileName;
+    const int answer =
+        m_question(tr("コメント %1 の変更は保存されていません。保存しますか?").arg(name),
+                   {tr("保存する"), tr("保存しない"), tr("キャンセル")});
     if (answer == 1) {
         m_modified = false;
         return true;
@@ -598,11 +596,11 @@ void CommentGrid::offerRecovery(const QString &path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
-    const int answer = m_question(
-        QStringLiteral("前回の終了時に保存されなかったコメントの変更が %1 に残っています。"
-                       "読み込みますか?")
-            .arg(path),
-        {QStringLiteral("読み込む"), QStringLiteral("破棄する")});
+    const int answer =
+        m_question(tr("前回の終了時に保存されなかったコメントの変更が %1 に残っています。"
+                      "読み込みますか?")
+                       .arg(path),
+                   {tr("読み込む"), tr("破棄する")});
     if (answer == 0) {
         CommentFileContent content;
         std::unique_ptr<CommentTables> tables;
@@ -672,8 +670,7 @@ void CommentGrid::N6Click()
     try {
         number = StrToInt(cell(2, selected));
     } catch (const EConvertError &e) {
-        throw EConvertError(e.message(),
-                            QStringLiteral("コメント表の %1 行目の番号です").arg(selected));
+        throw EConvertError(e.message(), tr("コメント表の %1 行目の番号です").arg(selected));
     }
     m_model->duplicateRow(selected);
     setCell(2, selected + 1, QString::number(number + 1));
@@ -701,7 +698,7 @@ void CommentGrid::btnEditDoneClick()
 {
     const QString io1 = io1Text();
     if (cell(1, 1).isEmpty() || io1.isEmpty() || io1.startsWith(u' ')) {
-        m_messageBox(QStringLiteral("コメントがセットされていません"), QStringLiteral("エラー"));
+        m_messageBox(tr("コメントがセットされていません"), tr("エラー"));
         return;
     }
     RebuildCommentTables();
@@ -727,8 +724,7 @@ QFileDialog *CommentGrid::openDialog()
         m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));
         m_openDialog->setAcceptMode(QFileDialog::AcceptOpen);
         m_openDialog->setFileMode(QFileDialog::ExistingFile);
-        m_openDialog->setNameFilters(
-            {QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("すべてのファイル (*)")});
+        m_openDialog->setNameFilters({tr("CSVファイル (*.csv)"), tr("すべてのファイル (*)")});
         m_openDialog->setDefaultSuffix(QStringLiteral("cmt"));
     }
     return m_openDialog;
@@ -742,8 +738,7 @@ QFileDialog *CommentGrid::saveDialog()
         m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_saveDialog->setFileMode(QFileDialog::AnyFile);
         m_saveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-        m_saveDialog->setNameFilters(
-            {QStringLiteral("CSVファイル (*.csv)"), QStringLiteral("すべてのファイル (*)")});
+        m_saveDialog->setNameFilters({tr("CSVファイル (*.csv)"), tr("すべてのファイル (*)")});
         m_saveDialog->setDefaultSuffix(QStringLiteral("csv"));
     }
     return m_saveDialog;

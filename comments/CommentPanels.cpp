@@ -33,12 +33,12 @@ int flagFromStored(int stored)
 
 CommentPanels::CommentPanels(QWidget *client, QObject *parent) : QObject(parent)
 {
-    m_btnComment = new QPushButton(QStringLiteral("ｺﾒﾝﾄ ON/OFF"), client);
+    m_btnComment = new QPushButton(tr("ｺﾒﾝﾄ ON/OFF"), client);
     m_btnComment->setObjectName(QStringLiteral("btnComment"));
     m_btnComment->setGeometry(536, 0, 75, 21);
     connect(m_btnComment, &QPushButton::clicked, this, &CommentPanels::btnCommentClick);
 
-    m_btnCmntEdit = new QPushButton(QStringLiteral("ｺﾒﾝﾄ編集"), client);
+    m_btnCmntEdit = new QPushButton(tr("ｺﾒﾝﾄ編集"), client);
     m_btnCmntEdit->setObjectName(QStringLiteral("btnCmntEdit"));
     m_btnCmntEdit->setGeometry(616, 0, 65, 21);
     connect(m_btnCmntEdit, &QPushButton::clicked, this, &CommentPanels::btnCmntEditClick);

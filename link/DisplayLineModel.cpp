@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 
+#include <QCoreApplication>
+
 quint16 DisplayLineModel::lampStates(const QString &data)
 {
     quint16 states = 0;
@@ -28,7 +30,7 @@ QString DisplayLineModel::bitRangeText(const QString &addr1)
         return QString();
     const int a = StrToInt(addr1);
     const int lo = (a / 64) * 64;
-    return QStringLiteral("%1 ～ %2").arg(lo).arg(lo + 63);
+    return QCoreApplication::translate("DisplayLineModel", "%1 ～ %2").arg(lo).arg(lo + 63);
 }
 
 bool DisplayLineModel::needsRefresh(int line, const QString &data, const QString &kind,

@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -53,28 +54,37 @@ LineRecording LineRecording::load(const QString &path, const std::atomic<bool> *
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EFOpenError(QStringLiteral("ファイル %1 が見つかりません").arg(path));
+        throw EFOpenError(
+            QCoreApplication::translate("LineRecording", "ファイル %1 が見つかりません").arg(path));
     if (!info.isFile())
-        throw EFOpenError(QStringLiteral("%1 は記録ファイルではありません").arg(path));
+        throw EFOpenError(
+            QCoreApplication::translate("LineRecording", "%1 は記録ファイルではありません")
+                .arg(path));
     if (info.size() > kMaxFileSize)
-        throw EFOpenError(QStringLiteral("%1 は大きすぎて開けません (%2 MB、上限 %3 MB)")
+        throw EFOpenError(QCoreApplication::translate(
+                              "LineRecording", "%1 は大きすぎて開けません (%2 MB、上限 %3 MB)")
                               .arg(path)
                               .arg(info.size() / (1024 * 1024))
                               .arg(kMaxFileSize / (1024 * 1024)));
     // Opened here, not by name in libpcap: "-" would be standard input there.
     std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
-        throw EFOpenError(QStringLiteral("ファイル %1 を開けません").arg(path), errnoText());
+        throw EFOpenError(
+            QCoreApplication::translate("LineRecording", "ファイル %1 を開けません").arg(path),
+            errnoText());
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     std::unique_ptr<pcap_t, PcapCloser> pcap(pcap_fopen_offline(file, errbuf));
     if (!pcap) {
         std::fclose(file);
-        throw EFOpenError(QStringLiteral("%1 は記録ファイル (pcap) ではありません").arg(path),
-                          QString::fromLocal8Bit(errbuf));
+        throw EFOpenError(
+            QCoreApplication::translate("LineRecording", "%1 は記録ファイル (pcap) ではありません")
+                .arg(path),
+            QString::fromLocal8Bit(errbuf));
     }
     if (pcap_datalink(pcap.get()) != kLinkType)
         throw EFOpenError(
-            QStringLiteral("%1 は QX 回線の記録ではありません (リンク種別 %2、記録は %3)")
+            QCoreApplication::translate(
+                "LineRecording", "%1 は QX 回線の記録ではありません (リンク種別 %2、記録は %3)")
                 .arg(path)
                 .arg(pcap_datalink(pcap.get()))
                 .arg(kLinkType));
@@ -102,7 +112,8 @@ LineRecording LineRecording::load(const QString &path, const std::atomic<bool> *
         }
         const qint64 timeUs = qint64(header->ts.tv_sec) * 1000000 + header->ts.tv_usec;
         if (header->caplen < 1 || (data[0] != kReceived && data[0] != kSent)) {
-            rec.m_damage = QStringLiteral("記録 %1 の向きが不明です").arg(n + 1);
+            rec.m_damage =
+                QCoreApplication::translate("LineRecording", "記録 %1 の向きが不明です").arg(n + 1);
             break;
         }
         const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, int(header->caplen) - 1);

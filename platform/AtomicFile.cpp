@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 
@@ -232,16 +233,21 @@ Result replace(const QString &path, const QByteArray &bytes)
 
 QString problem(const QString &path, const Result &result)
 {
-    const QString base = QStringLiteral("ファイル %1 を作成できません").arg(path);
+    const QString base =
+        QCoreApplication::translate("AtomicFile", "ファイル %1 を作成できません").arg(path);
     switch (result.status) {
     case Status::Written:
         return {};
     case Status::DanglingLink:
-        return base + QStringLiteral("（リンク先 %1 がありません）").arg(result.target);
+        return base + QCoreApplication::translate("AtomicFile", "（リンク先 %1 がありません）")
+                          .arg(result.target);
     case Status::LinkLoop:
-        return base + QStringLiteral("（シンボリックリンクが循環しています）");
+        return base +
+               QCoreApplication::translate("AtomicFile", "（シンボリックリンクが循環しています）");
     case Status::NotRegular:
-        return base + QStringLiteral("（%1 は通常のファイルではありません）").arg(result.target);
+        return base +
+               QCoreApplication::translate("AtomicFile", "（%1 は通常のファイルではありません）")
+                   .arg(result.target);
     case Status::ReadOnly:
     case Status::Failed:
         break;

@@ -1,5 +1,6 @@
 #include "platform/Exceptions.h"
 
+#include <QCoreApplication>
 #include <limits>
 #include <optional>
 
@@ -45,7 +46,8 @@ int StrToInt(const QString &text)
 {
     if (const auto v = parseDecimal(text))
         return *v;
-    throw EConvertError(QStringLiteral("'%1' は整数ではありません").arg(text));
+    throw EConvertError(
+        QCoreApplication::translate("Exceptions", "'%1' は整数ではありません").arg(text));
 }
 
 int StrToIntDef(const QString &text, int def)

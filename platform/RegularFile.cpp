@@ -1,5 +1,6 @@
 #include "platform/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -27,14 +28,14 @@ Stamp stampFrom(const struct stat &st)
 QString kindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QStringLiteral("フォルダ");
+        return QCoreApplication::translate("RegularFile", "フォルダ");
     if (S_ISFIFO(mode))
         return QStringLiteral("FIFO");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("デバイス");
+        return QCoreApplication::translate("RegularFile", "デバイス");
     if (S_ISSOCK(mode))
-        return QStringLiteral("ソケット");
-    return QStringLiteral("通常のファイル以外");
+        return QCoreApplication::translate("RegularFile", "ソケット");
+    return QCoreApplication::translate("RegularFile", "通常のファイル以外");
 }
 
 Result failure(int error)
@@ -136,20 +137,22 @@ QString problem(const QString &path, const Result &result)
     case Status::Read:
         return {};
     case Status::Missing:
-        return QStringLiteral("ファイルが見つかりません");
+        return QCoreApplication::translate("RegularFile", "ファイルが見つかりません");
     case Status::Denied:
-        return QStringLiteral("ファイルアクセスが拒否されました");
+        return QCoreApplication::translate("RegularFile", "ファイルアクセスが拒否されました");
     case Status::NotRegular:
-        return QStringLiteral("ファイル %1 は通常のファイルではないため開けません（%2）")
+        return QCoreApplication::translate(
+                   "RegularFile", "ファイル %1 は通常のファイルではないため開けません（%2）")
             .arg(path, result.kind);
     case Status::TooLarge:
-        return QStringLiteral("ファイル %1 は大きすぎるため開けません（%2 バイト）")
+        return QCoreApplication::translate("RegularFile",
+                                           "ファイル %1 は大きすぎるため開けません（%2 バイト）")
             .arg(path)
             .arg(result.stamp.size);
     case Status::Failed:
         break;
     }
-    return QStringLiteral("ファイル %1 を読み込めません（%2）")
+    return QCoreApplication::translate("RegularFile", "ファイル %1 を読み込めません（%2）")
         .arg(path, QString::fromLocal8Bit(std::strerror(result.error)));
 }
 

@@ -134,20 +134,19 @@ void LineRecorder::start(const QString &path)
     // Opened here, not by name in libpcap: "-" would be standard output there.
     std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!file)
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(path),
-                            errnoText(errno));
+        throw EFCreateError(tr("ファイル %1 を作成できません").arg(path), errnoText(errno));
     shared->dead = pcap_open_dead_with_tstamp_precision(
         LineRecording::kLinkType, LineRecording::kSnapLength, PCAP_TSTAMP_PRECISION_MICRO);
     shared->dumper = shared->dead ? pcap_dump_fopen(shared->dead, file) : nullptr;
     if (!shared->dumper) {
         std::fclose(file);
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(path),
+        throw EFCreateError(tr("ファイル %1 を作成できません").arg(path),
                             shared->dead ? QString::fromLocal8Bit(pcap_geterr(shared->dead))
                                          : QString());
     }
     errno = 0;
     if (pcap_dump_flush(shared->dumper) != 0)
-        throw EFCreateError(QStringLiteral("ファイル %1 に書き込めません").arg(path),
+        throw EFCreateError(tr("ファイル %1 に書き込めません").arg(path),
                             errnoText(errno ? errno : EIO));
 
     std::thread([shared] { shared->run(); }).detach();
@@ -186,11 +185,10 @@ void LineRecorder::checkWriter()
     {
         std::lock_guard<std::mutex> l(m_shared->lock);
         if (m_shared->finished)
-            error = m_shared->error.isEmpty() ? QStringLiteral("書き込みが終わりました")
-                                              : m_shared->error;
+            error = m_shared->error.isEmpty() ? tr("書き込みが終わりました") : m_shared->error;
     }
     if (!error.isEmpty())
-        fail(QStringLiteral("%1 への記録を止めました: %2").arg(m_path, error));
+        fail(tr("%1 への記録を止めました: %2").arg(m_path, error));
 }
 
 qint64 LineRecorder::recordedUs() const
@@ -246,5 +244,5 @@ void LineRecorder::append(unsigned char direction, const char *bytes, qsizetype 
         overflow = pending.size() > kMaxPending;
     }
     if (overflow)
-        fail(QStringLiteral("%1 への書き込みが追いつかないため、記録を止めました").arg(m_path));
+        fail(tr("%1 への書き込みが追いつかないため、記録を止めました").arg(m_path));
 }

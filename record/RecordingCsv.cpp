@@ -8,6 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/SjisText.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSaveFile>
 
@@ -139,7 +140,8 @@ qsizetype RecordingCsv::write(const LineRecording &recording, const QString &pat
     const QByteArray csv = text(recording, &rows);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(path),
-                            file.errorString());
+        throw EFCreateError(
+            QCoreApplication::translate("RecordingCsv", "ファイル %1 を作成できません").arg(path),
+            file.errorString());
     return rows;
 }

@@ -52,7 +52,7 @@ ChannelMonitor::ChannelMonitor(QWidget *tabSheet2, const QWidget *elements)
     auto *clear = new QPushButton(QStringLiteral("c"), tabSheet2);
     clear->setObjectName(QStringLiteral("Button1"));
     clear->setGeometry(2, 2, kTableLeft - 4, kCellHeight);
-    clear->setToolTip(QStringLiteral("表示クリア"));
+    clear->setToolTip(tr("表示クリア"));
     connect(clear, &QPushButton::clicked, this, &ChannelMonitor::Button1Click);
 
     for (int line = 0; line < kLines; ++line) {
@@ -84,12 +84,11 @@ ChannelMonitor::ChannelMonitor(QWidget *tabSheet2, const QWidget *elements)
     }
 
     const int selectorTop = kTableTop + kRowPitch * kChannels + 4;
-    m_format = makeSelector(tabSheet2, "FormatSel", QStringLiteral("フォーマット選択"),
-                            QStringLiteral("13ビットフォーマット"),
-                            QStringLiteral("12ビットフォーマット"), QRect(2, selectorTop, 132, 52));
-    m_radix =
-        makeSelector(tabSheet2, "RadixSel", QStringLiteral("表示形式"), QStringLiteral("10進表示"),
-                     QStringLiteral("16進表示"), QRect(138, selectorTop, 90, 52));
+    m_format =
+        makeSelector(tabSheet2, "FormatSel", tr("フォーマット選択"), tr("13ビットフォーマット"),
+                     tr("12ビットフォーマット"), QRect(2, selectorTop, 132, 52));
+    m_radix = makeSelector(tabSheet2, "RadixSel", tr("表示形式"), tr("10進表示"), tr("16進表示"),
+                           QRect(138, selectorTop, 90, 52));
 }
 
 QLabel *ChannelMonitor::findLabel(const QString &name) const

@@ -7,6 +7,7 @@
 #include "platform/widgets/ErrorGuard.h"
 #include "tools/HexText.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHash>
@@ -82,7 +83,8 @@ int hexValue(const QString &text)
 {
     if (const auto value = hexTextValue(text))
         return *value;
-    throw EConvertError(QStringLiteral("'%1' は整数ではありません").arg(text));
+    throw EConvertError(
+        QCoreApplication::translate("IdScan", "'%1' は整数ではありません").arg(text));
 }
 
 QLineEdit *makeCounter(QWidget *parent, const char *name, int x, int y)
@@ -156,8 +158,8 @@ IdScan::IdScan(const UnitLink &link, const DisplayLineTexts &lines, QWidget *tab
     header->setFixedHeight(kRowHeight);
     for (int column = 0; column < 4; ++column)
         m_grid->setColumnWidth(column, kColumnWidth);
-    m_grid->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("Type"),
-                                       QStringLiteral("Adrs"), QStringLiteral("状態")});
+    m_grid->setHorizontalHeaderLabels(
+        {QStringLiteral("ID"), QStringLiteral("Type"), QStringLiteral("Adrs"), tr("状態")});
 
     m_radioGroup = new QGroupBox(QStringLiteral("QX Mode"), m_panel);
     m_radioGroup->setObjectName(QStringLiteral("RadioGroup1"));
@@ -200,7 +202,7 @@ IdScan::IdScan(const UnitLink &link, const DisplayLineTexts &lines, QWidget *tab
     m_scanButton = new QPushButton(QStringLiteral("ID Scan"), m_panel);
     m_scanButton->setObjectName(QStringLiteral("btnIDScan"));
     m_scanButton->setGeometry(146, 174, 101, 25);
-    m_scanButton->setToolTip(QStringLiteral("登録済IDの表示"));
+    m_scanButton->setToolTip(tr("登録済IDの表示"));
     // Enabled by connecting, and left enabled after a disconnect.
     m_scanButton->setEnabled(false);
     connect(m_scanButton, &QPushButton::clicked, this, guarded(this, &IdScan::btnIDScanClick));
@@ -291,7 +293,7 @@ void IdScan::beginScan()
         m_window->installEventFilter(this);
     if (m_statusBar) {
         m_statusBeforeScan = m_statusBar->currentMessage();
-        m_statusBar->showMessage(QStringLiteral("IDスキャン中..."));
+        m_statusBar->showMessage(tr("IDスキャン中..."));
     }
 }
 
@@ -316,21 +318,20 @@ void IdScan::showInterruption(Step why, int idsRead)
     QString text;
     switch (why) {
     case Step::PortClosed:
-        text = QStringLiteral("IDスキャンを中断しました（ポートが閉じられました）");
+        text = tr("IDスキャンを中断しました（ポートが閉じられました）");
         break;
     case Step::TimedOut:
-        text = QStringLiteral("IDスキャンを中断しました（ユニットの応答がありません）");
+        text = tr("IDスキャンを中断しました（ユニットの応答がありません）");
         break;
     case Step::Cancelled:
-        text = QStringLiteral("IDスキャンを中止しました（ウィンドウが閉じられました）");
+        text = tr("IDスキャンを中止しました（ウィンドウが閉じられました）");
         break;
     case Step::Shown:
     case Step::Gone:
         return;
     }
     if (idsRead >= 0)
-        text += QStringLiteral("。読み取ったID %1 件までの途中結果です（カウンタは空のまま）")
-                    .arg(idsRead);
+        text += tr("。読み取ったID %1 件までの途中結果です（カウンタは空のまま）").arg(idsRead);
     m_statusBar->showMessage(text);
 }
 
@@ -426,7 +427,7 @@ void IdScan::scanLoop()
             m_reported = true;
             if (m_statusBar)
                 m_statusBar->showMessage(
-                    QStringLiteral("IDスキャンを中断しました（%1 行目のIDが読めません）").arg(row));
+                    tr("IDスキャンを中断しました（%1 行目のIDが読めません）").arg(row));
             throw;
         }
         setCell(row, 2, QString::number(address));
@@ -457,8 +458,7 @@ void IdScan::scanLoop()
     showCounts(counts);
     m_reported = true;
     if (m_statusBar)
-        m_statusBar->showMessage(
-            QStringLiteral("IDスキャンが完了しました（ID %1 件）").arg(row - 1));
+        m_statusBar->showMessage(tr("IDスキャンが完了しました（ID %1 件）").arg(row - 1));
 }
 
 void IdScan::clearCounts()

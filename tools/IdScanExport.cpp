@@ -45,7 +45,7 @@ IdScanExport::IdScanExport(QWidget *idPanel, QObject *parent) : QObject(parent),
         return;
     m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_grid, &QWidget::customContextMenuRequested, this, &IdScanExport::showMenu);
-    auto *copy = new QAction(QStringLiteral("コピー(&C)"), m_grid);
+    auto *copy = new QAction(tr("コピー(&C)"), m_grid);
     copy->setObjectName("IDGridCopy");
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
@@ -110,8 +110,7 @@ void IdScanExport::saveCsv(const QString &path) const
     const QByteArray bytes = "\xEF\xBB\xBF" + csvText().toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(path),
-                            file.errorString());
+        throw EFCreateError(tr("ファイル %1 を作成できません").arg(path), file.errorString());
 }
 
 void IdScanExport::copySelection() const
@@ -124,9 +123,9 @@ void IdScanExport::copySelection() const
 void IdScanExport::saveTriggered()
 {
     const QString path =
-        QFileDialog::getSaveFileName(m_grid->window(), QStringLiteral("IDスキャン結果の保存先"),
+        QFileDialog::getSaveFileName(m_grid->window(), tr("IDスキャン結果の保存先"),
                                      QDir::home().filePath(QStringLiteral("idscan.csv")),
-                                     QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+                                     tr("CSV (*.csv);;すべてのファイル (*)"));
     if (!path.isEmpty())
         saveCsv(path);
 }
@@ -134,10 +133,8 @@ void IdScanExport::saveTriggered()
 void IdScanExport::showMenu(const QPoint &at)
 {
     QMenu menu(m_grid);
-    menu.addAction(QStringLiteral("CSVに保存(&S)…"), this,
-                   guarded(this, &IdScanExport::saveTriggered));
-    QAction *copy =
-        menu.addAction(QStringLiteral("コピー(&C)"), this, &IdScanExport::copySelection);
+    menu.addAction(tr("CSVに保存(&S)…"), this, guarded(this, &IdScanExport::saveTriggered));
+    QAction *copy = menu.addAction(tr("コピー(&C)"), this, &IdScanExport::copySelection);
     copy->setEnabled(!m_grid->selectedRanges().isEmpty());
     menu.exec(m_grid->viewport()->mapToGlobal(at));
 }

@@ -167,7 +167,7 @@ void BitPanel::build()
     cursor->raise();
     m_cursor = cursor;
 
-    auto *help = new QLabel(QStringLiteral("左クリックで移動・右クリックでON/OFF"), client);
+    auto *help = new QLabel(tr("左クリックで移動・右クリックでON/OFF"), client);
     help->setObjectName(QStringLiteral("BitModeHelp"));
     help->move(184, 154);
     help->adjustSize();
@@ -302,7 +302,7 @@ void BitPanel::BitCursorClick()
 
 QString BitPanel::noAnswerMessage()
 {
-    return QStringLiteral("モニターユニットが応答しません");
+    return tr("モニターユニットが応答しません");
 }
 
 void BitPanel::ShowCommentLine(int line)
@@ -381,8 +381,7 @@ void BitPanel::connectLamps()
             lamp->setLampNumber(n - kCommentLampOffset);
         // Named for assistive technology by the bit it shows and its display line.
         const int number = lamp->lampNumber();
-        const QString name =
-            QStringLiteral("ビット%1 ライン%2").arg(LampBit(number)).arg(number / 16 + 1);
+        const QString name = tr("ビット%1 ライン%2").arg(LampBit(number)).arg(number / 16 + 1);
         if (lamp->accessibleName() != name)
             lamp->setAccessibleName(name);
         disconnect(lamp, &ImageBox::clicked, this, nullptr);

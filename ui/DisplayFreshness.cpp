@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QStatusBar>
 
-const QString DisplayFreshness::kNotice =
-    QStringLiteral("ユニットからの表示が届いていません（表示は最後に受け取ったままです）");
+const QString DisplayFreshness::kNotice = QString::fromUtf8(QT_TRANSLATE_NOOP(
+    "DisplayFreshness", "ユニットからの表示が届いていません（表示は最後に受け取ったままです）"));
 
 DisplayFreshness::DisplayFreshness(FormContext &ctx, QObject *parent) : QObject(parent), m_ctx(ctx)
 {
@@ -62,8 +62,8 @@ void DisplayFreshness::setStale(bool stale)
     if (!m_ctx.statusBar)
         return;
     if (stale)
-        m_ctx.statusBar->showMessage(kNotice);
-    else if (m_ctx.statusBar->currentMessage() == kNotice)
+        m_ctx.statusBar->showMessage(tr(kNotice.toUtf8().constData()));
+    else if (m_ctx.statusBar->currentMessage() == tr(kNotice.toUtf8().constData()))
         m_ctx.statusBar->clearMessage();
 }
 

@@ -117,7 +117,7 @@ void DisplayLines::build()
         m_edit[n]->setGeometry(920, 40 + 24 * n, 121, 20);
         m_edit[n]->setReadOnly(true);
     }
-    m_bitAddrTxt = makeBox(client, "BitAddrTxt", {8, kRowTop[1], 69, 20}, "000 ～ 063");
+    m_bitAddrTxt = makeBox(client, "BitAddrTxt", {8, kRowTop[1], 69, 20}, tr("000 ～ 063"));
     m_bitAddrTxt->hide();
 }
 
@@ -253,8 +253,7 @@ void DisplayLines::handleFrame(const DisplayFrame &frame)
     const int statusState = m_ctx.link.DebugMode() ? 1 : 0;
     if (m_el.status && statusState != m_statusState) {
         m_statusState = statusState;
-        m_el.status->setText(m_ctx.link.DebugMode() ? QStringLiteral("デバッグ")
-                                                    : QStringLiteral("モニター"));
+        m_el.status->setText(m_ctx.link.DebugMode() ? tr("デバッグ") : tr("モニター"));
         QPalette pal = m_el.status->palette();
         pal.setColor(QPalette::Window,
                      m_ctx.link.DebugMode() ? QColor(255, 255, 0) : QColor(0, 255, 255));
@@ -287,7 +286,7 @@ void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
     m_ctx.link.setBitMode(true);
-    setTitleIf(QStringLiteral("QXモニター") + titleMark + QStringLiteral("[ビットモード]"));
+    setTitleIf(tr("QXモニター") + titleMark + tr("[ビットモード]"));
     setOuterHeight(BitModeHeight);
     setShown(m_el.tenKeyPanel, false);
     setShown(m_el.ioPanel, false);
@@ -339,7 +338,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 void DisplayLines::applyDataLayout()
 {
     m_ctx.link.setBitMode(false);
-    setTitleIf(QStringLiteral("QXモニター") + titleMark + QStringLiteral("[データモード]"));
+    setTitleIf(tr("QXモニター") + titleMark + tr("[データモード]"));
     setShown(m_el.bitModeHelp, false);
     setOuterHeight(DataModeHeight);
     setShown(m_el.tenKeyPanel, true);

@@ -229,24 +229,20 @@ void KeyPad::build()
     const auto cell = [](int col, int row) {
         return QRect(col * kArrowSize, row * kArrowSize, kArrowSize, kArrowSize);
     };
-    connect(makePictureKey(cursor, "btnUP", Picture::Up, QString(), QStringLiteral("上移動"),
-                           cell(1, 0)),
+    connect(makePictureKey(cursor, "btnUP", Picture::Up, QString(), tr("上移動"), cell(1, 0)),
             &QPushButton::clicked, this, &KeyPad::btnUPClick);
-    connect(makePictureKey(cursor, "btnLEFT", Picture::Left, QString(), QStringLiteral("左移動"),
-                           cell(0, 1)),
+    connect(makePictureKey(cursor, "btnLEFT", Picture::Left, QString(), tr("左移動"), cell(0, 1)),
             &QPushButton::clicked, this, &KeyPad::btnLEFTClick);
-    connect(makeKey(cursor, "btnONSET", QStringLiteral("ON"),
-                    QStringLiteral("ビットデータのオン/オフ(F9)"), cell(1, 1)),
+    connect(makeKey(cursor, "btnONSET", QStringLiteral("ON"), tr("ビットデータのオン/オフ(F9)"),
+                    cell(1, 1)),
             &QPushButton::clicked, this, &KeyPad::btnONSETClick);
-    connect(makePictureKey(cursor, "btnRIGHT", Picture::Right, QString(), QStringLiteral("右移動"),
-                           cell(2, 1)),
+    connect(makePictureKey(cursor, "btnRIGHT", Picture::Right, QString(), tr("右移動"), cell(2, 1)),
             &QPushButton::clicked, this, &KeyPad::btnRIGHTClick);
-    connect(makePictureKey(cursor, "btnDOWN", Picture::Down, QString(), QStringLiteral("下移動"),
-                           cell(1, 2)),
+    connect(makePictureKey(cursor, "btnDOWN", Picture::Down, QString(), tr("下移動"), cell(1, 2)),
             &QPushButton::clicked, this, &KeyPad::btnDOWNClick);
 
-    connect(makeKey(client, "btnDATA", QStringLiteral("DATA"),
-                    QStringLiteral("データのセット(F10)"), QRect(328, 200, 41, 32)),
+    connect(makeKey(client, "btnDATA", QStringLiteral("DATA"), tr("データのセット(F10)"),
+                    QRect(328, 200, 41, 32)),
             &QPushButton::clicked, this, &KeyPad::btnDATAClick);
 }
 

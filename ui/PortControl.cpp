@@ -15,6 +15,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QMenu>
 #include <QStatusBar>
@@ -33,7 +34,7 @@ constexpr int kDescriptionWidth = 400;
 
 QString portTitle(int port)
 {
-    return QStringLiteral("QXモニター[COM%1]").arg(port);
+    return QCoreApplication::translate("PortControl", "QXモニター[COM%1]").arg(port);
 }
 
 void setActionEnabled(FormContext &ctx, const char *name, bool on)
@@ -63,10 +64,9 @@ PortControl::PortControl(FormContext &ctx, TCommX &comm, KeyPad &keys, DisplayLi
     connect(&m_comm, &TCustomCommX::OnDeviceLost, this, &PortControl::deviceLost);
     connect(&m_comm, &TCustomCommX::OnConnecting, this, [this](QObject *, const QString &address) {
         if (m_ctx.statusBar)
-            m_ctx.statusBar->showMessage(
-                QStringLiteral("COM%1 (%2) に接続しています… (切断で取り消せます)")
-                    .arg(m_selectedPort)
-                    .arg(address));
+            m_ctx.statusBar->showMessage(tr("COM%1 (%2) に接続しています… (切断で取り消せます)")
+                                             .arg(m_selectedPort)
+                                             .arg(address));
     });
     // A reconnect opens the very device that went away, whatever the number resolves to now.
     m_comm.setPortResolver([this, resolve = PortResolver::resolverFor(m_settings.path(), {},
@@ -126,7 +126,7 @@ void PortControl::ShowSelectedPort()
     setActionEnabled(m_ctx, "GoTo1", true);
     m_ctx.form->setWindowTitle(portTitle(m_selectedPort));
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(QStringLiteral("接続ボタンを押してください"));
+        m_ctx.statusBar->showMessage(tr("接続ボタンを押してください"));
 }
 
 void PortControl::OpenButtonClick()
@@ -179,15 +179,14 @@ void PortControl::deviceLost()
     const QString device = m_openDevice;
     CloseButtonClick();
     const bool wait = autoReconnect() && !m_comm.lastDeviceAddress().isEmpty();
-    m_lostMessage =
-        wait ? QStringLiteral("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
+    m_lostMessage = wait ? tr("COM%1 (%2) との接続が失われました。デバイスが戻ると自動的に"
                               "再接続します")
-                   .arg(m_selectedPort)
-                   .arg(device)
-             : QStringLiteral("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
+                               .arg(m_selectedPort)
+                               .arg(device)
+                         : tr("COM%1 (%2) との接続が失われました。デバイスを確かめて、もう"
                               "一度接続してください")
-                   .arg(m_selectedPort)
-                   .arg(device);
+                               .arg(m_selectedPort)
+                               .arg(device);
     if (m_ctx.statusBar)
         m_ctx.statusBar->showMessage(m_lostMessage);
     if (!wait)
@@ -222,7 +221,7 @@ void PortControl::tryReconnect()
     stopWaiting();
     if (m_ctx.statusBar)
         m_ctx.statusBar->showMessage(
-            QStringLiteral("COM%1 (%2) に再接続しました").arg(m_selectedPort).arg(m_openDevice));
+            tr("COM%1 (%2) に再接続しました").arg(m_selectedPort).arg(m_openDevice));
 }
 
 void PortControl::stopWaiting()
@@ -246,7 +245,7 @@ void PortControl::setAutoReconnect(bool on)
     if (!on)
         stopWaiting();
     if (m_settings.write({{kOwnSection, kAutoReconnectKey, QString::number(on ? 1 : 0)}}).isNull())
-        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settings.path()));
+        throw EFCreateError(tr("%1 に書き込めません").arg(m_settings.path()));
 }
 
 void PortControl::switchControls(bool connected)
@@ -288,8 +287,8 @@ void PortControl::updatePortTips()
             item->setText(caption + QLatin1Char('\t') + description);
             item->setStatusTip(map.value(port));
         } else {
-            item->setText(caption + QStringLiteral("\t(デバイスなし)"));
-            item->setStatusTip(QStringLiteral("COM%1 にはデバイスがありません").arg(port));
+            item->setText(caption + tr("\t(デバイスなし)"));
+            item->setStatusTip(tr("COM%1 にはデバイスがありません").arg(port));
         }
     }
 }

@@ -32,7 +32,8 @@
 namespace
 {
 
-const QString kFilter = QStringLiteral("記録 (*.pcap);;すべてのファイル (*)");
+const char *const kFilter =
+    QT_TRANSLATE_NOOP("RecordControl", "記録 (*.pcap);;すべてのファイル (*)");
 
 QString duration(qint64 us)
 {
@@ -67,7 +68,7 @@ RecordControl::RecordControl(FormContext &ctx, TCommX &comm, DisplayLines &lines
         if (!isRecording())
             return;
         const QString lost = m_ctx.statusBar ? m_ctx.statusBar->currentMessage() : QString();
-        stopRecording(lost + QStringLiteral(" 記録を終えました: %1").arg(m_recorder->path()));
+        stopRecording(lost + tr(" 記録を終えました: %1").arg(m_recorder->path()));
     });
     m_tick.setInterval(500);
     connect(&m_tick, &QTimer::timeout, this, &RecordControl::tick);
@@ -105,16 +106,16 @@ void RecordControl::buildMenu()
     sep->setSeparator(true);
     sep->setObjectName("N6");
     file->insertAction(before, sep);
-    m_recordItem = add("MenuFileRecord", QStringLiteral("記録(&L)…"));
+    m_recordItem = add("MenuFileRecord", tr("記録(&L)…"));
     m_recordItem->setCheckable(true);
-    m_recordItem->setStatusTip(QStringLiteral("接続中の回線をファイルに記録します"));
+    m_recordItem->setStatusTip(tr("接続中の回線をファイルに記録します"));
     connect(m_recordItem, &QAction::triggered, this,
             [this](bool on) { runGuarded([&] { recordTriggered(on); }); });
-    m_replayItem = add("MenuFileReplay", QStringLiteral("再生(&P)…"));
-    m_replayItem->setStatusTip(QStringLiteral("記録した回線を再生します (切断中のみ)"));
+    m_replayItem = add("MenuFileReplay", tr("再生(&P)…"));
+    m_replayItem->setStatusTip(tr("記録した回線を再生します (切断中のみ)"));
     connect(m_replayItem, &QAction::triggered, this,
             guarded(this, &RecordControl::replayTriggered));
-    m_exportItem = add("MenuFileExportCsv", QStringLiteral("記録をCSVに書き出す(&E)…"));
+    m_exportItem = add("MenuFileExportCsv", tr("記録をCSVに書き出す(&E)…"));
     connect(m_exportItem, &QAction::triggered, this,
             guarded(this, &RecordControl::exportTriggered));
 }
@@ -127,13 +128,13 @@ bool RecordControl::isRecording() const
 void RecordControl::startRecording(const QString &path)
 {
     if (!m_comm.isOpen())
-        throw Exception(QStringLiteral("記録するには先にポートを接続してください"));
+        throw Exception(tr("記録するには先にポートを接続してください"));
     m_recorder->start(path);
     m_lastFolder = QFileInfo(path).absolutePath();
     if (m_recordItem)
         m_recordItem->setChecked(true);
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(QStringLiteral("%1 に記録しています").arg(path));
+        m_ctx.statusBar->showMessage(tr("%1 に記録しています").arg(path));
     m_tick.start();
     tick();
 }
@@ -153,8 +154,7 @@ void RecordControl::stopRecording(const QString &reason)
     if ((!was && reason.isEmpty()) || !m_ctx.statusBar)
         return;
     m_ctx.statusBar->showMessage(
-        reason.isEmpty() ? QStringLiteral("記録を終えました: %1 (%2 バイト)").arg(path).arg(bytes)
-                         : reason);
+        reason.isEmpty() ? tr("記録を終えました: %1 (%2 バイト)").arg(path).arg(bytes) : reason);
 }
 
 void RecordControl::recordTriggered(bool on)
@@ -166,15 +166,14 @@ void RecordControl::recordTriggered(bool on)
     m_recordItem->setChecked(false);
     if (!m_comm.isOpen()) {
         if (m_ctx.statusBar)
-            m_ctx.statusBar->showMessage(
-                QStringLiteral("記録するには先にポートを接続してください"));
+            m_ctx.statusBar->showMessage(tr("記録するには先にポートを接続してください"));
         return;
     }
     const QString suggested =
         QDir(m_lastFolder)
             .filePath(QDateTime::currentDateTime().toString("'qx-'yyyyMMdd-HHmmss'.pcap'"));
-    const QString path = QFileDialog::getSaveFileName(m_ctx.form, QStringLiteral("記録の保存先"),
-                                                      suggested, kFilter);
+    const QString path =
+        QFileDialog::getSaveFileName(m_ctx.form, tr("記録の保存先"), suggested, tr(kFilter));
     if (path.isEmpty())
         return;
     startRecording(path);
@@ -183,7 +182,7 @@ void RecordControl::recordTriggered(bool on)
 void RecordControl::tick()
 {
     if (m_recorder->isRecording() && !m_comm.isOpen()) {
-        stopRecording(QStringLiteral("切断したため記録を終えました: %1 (%2 バイト)")
+        stopRecording(tr("切断したため記録を終えました: %1 (%2 バイト)")
                           .arg(m_recorder->path())
                           .arg(m_recorder->bytesRecorded()));
         return;
@@ -191,7 +190,7 @@ void RecordControl::tick()
     if (!m_status)
         return;
     if (m_recorder->isRecording()) {
-        m_status->setText(QStringLiteral("● 記録中 %1").arg(duration(m_recorder->recordedUs())));
+        m_status->setText(tr("● 記録中 %1").arg(duration(m_recorder->recordedUs())));
         m_status->setStyleSheet(QStringLiteral("color: #c00000"));
         m_status->show();
     }
@@ -216,13 +215,13 @@ std::shared_ptr<LineRecording> RecordControl::loadRecording(const QString &path)
             job->detail = e.detail();
         } catch (const LineRecording::Cancelled &) {
         } catch (const std::bad_alloc &) {
-            job->error = QStringLiteral("%1 を読むメモリが足りません").arg(path);
+            job->error = tr("%1 を読むメモリが足りません").arg(path);
         }
         job->done = true;
     }).detach();
 
-    QProgressDialog progress(QStringLiteral("%1 を読んでいます…").arg(QFileInfo(path).fileName()),
-                             QStringLiteral("中止"), 0, 100, m_ctx.form);
+    QProgressDialog progress(tr("%1 を読んでいます…").arg(QFileInfo(path).fileName()), tr("中止"),
+                             0, 100, m_ctx.form);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     QEventLoop loop;
@@ -245,14 +244,15 @@ std::shared_ptr<LineRecording> RecordControl::loadRecording(const QString &path)
     auto rec = std::make_shared<LineRecording>(std::move(*job->result));
     if (!rec->damage().isEmpty() && m_ctx.statusBar)
         m_ctx.statusBar->showMessage(
-            QStringLiteral("%1 の終わりが欠けていたため、その手前までを読みました (%2)")
+            tr("%1 の終わりが欠けていたため、その手前までを読みました (%2)")
                 .arg(path, rec->damage()));
     return rec;
 }
 
 QString RecordControl::askRecordingToOpen(const QString &caption)
 {
-    const QString path = QFileDialog::getOpenFileName(m_ctx.form, caption, m_lastFolder, kFilter);
+    const QString path =
+        QFileDialog::getOpenFileName(m_ctx.form, caption, m_lastFolder, tr(kFilter));
     if (!path.isEmpty())
         m_lastFolder = QFileInfo(path).absolutePath();
     return path;
@@ -262,10 +262,10 @@ void RecordControl::replayTriggered()
 {
     if (m_comm.isOpen()) {
         if (m_ctx.statusBar)
-            m_ctx.statusBar->showMessage(QStringLiteral("再生するには先に切断してください"));
+            m_ctx.statusBar->showMessage(tr("再生するには先に切断してください"));
         return;
     }
-    const QString path = askRecordingToOpen(QStringLiteral("再生する記録"));
+    const QString path = askRecordingToOpen(tr("再生する記録"));
     if (!path.isEmpty())
         openReplay(path);
 }
@@ -288,9 +288,9 @@ void RecordControl::resetDisplay()
 void RecordControl::startReplay(std::shared_ptr<const LineRecording> recording, const QString &name)
 {
     if (m_comm.isOpen())
-        throw Exception(QStringLiteral("再生するには先に切断してください"));
+        throw Exception(tr("再生するには先に切断してください"));
     if (recording->chunks().empty())
-        throw Exception(QStringLiteral("%1 には受信した記録がありません").arg(name));
+        throw Exception(tr("%1 には受信した記録がありません").arg(name));
     stopReplay();
     m_player = new ReplayPlayer(std::move(recording), this);
     connect(m_player, &ReplayPlayer::receive, &m_lines, &DisplayLines::RecPkt);
@@ -299,9 +299,9 @@ void RecordControl::startReplay(std::shared_ptr<const LineRecording> recording, 
     m_ctx.link.setPort(&m_player->port());
     setKeysInactive(true);
     resetDisplay();
-    m_lines.titleMark = QStringLiteral("[再生]");
+    m_lines.titleMark = tr("[再生]");
     if (m_ctx.form)
-        m_ctx.form->setWindowTitle(QStringLiteral("QXモニター[再生] %1").arg(name));
+        m_ctx.form->setWindowTitle(tr("QXモニター[再生] %1").arg(name));
 
     auto *bar = new ReplayBar(*m_player, name, m_ctx.form);
     connect(bar, &ReplayBar::stopRequested, this, &RecordControl::stopReplay);
@@ -312,7 +312,7 @@ void RecordControl::startReplay(std::shared_ptr<const LineRecording> recording, 
     }
     bar->show();
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(QStringLiteral("%1 を再生しています").arg(name));
+        m_ctx.statusBar->showMessage(tr("%1 を再生しています").arg(name));
     m_player->play();
 }
 
@@ -336,7 +336,7 @@ void RecordControl::stopReplay()
     setKeysInactive(false);
     m_ports.applySavedPort(m_ports.SelectedPort());
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(QStringLiteral("再生を終えました"));
+        m_ctx.statusBar->showMessage(tr("再生を終えました"));
 }
 
 void RecordControl::holdKeys()
@@ -389,21 +389,20 @@ qsizetype RecordControl::exportCsv(const QString &recordingPath, const QString &
         return -1;
     const qsizetype rows = RecordingCsv::write(*rec, csvPath);
     if (m_ctx.statusBar)
-        m_ctx.statusBar->showMessage(
-            QStringLiteral("%1 行を %2 に書き出しました").arg(rows).arg(csvPath));
+        m_ctx.statusBar->showMessage(tr("%1 行を %2 に書き出しました").arg(rows).arg(csvPath));
     return rows;
 }
 
 void RecordControl::exportTriggered()
 {
-    const QString from = askRecordingToOpen(QStringLiteral("CSVに書き出す記録"));
+    const QString from = askRecordingToOpen(tr("CSVに書き出す記録"));
     if (from.isEmpty())
         return;
     const QFileInfo info(from);
     const QString to = QFileDialog::getSaveFileName(
-        m_ctx.form, QStringLiteral("CSVの保存先"),
+        m_ctx.form, tr("CSVの保存先"),
         info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".csv")),
-        QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+        tr("CSV (*.csv);;すべてのファイル (*)"));
     if (!to.isEmpty())
         exportCsv(from, to);
 }

@@ -17,7 +17,7 @@ ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
     : QWidget(parent, Qt::Tool), m_player(player)
 {
     setObjectName("ReplayBar");
-    setWindowTitle(QStringLiteral("再生 - %1").arg(name));
+    setWindowTitle(tr("再生 - %1").arg(name));
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(4, 4, 4, 4);
 
@@ -36,8 +36,8 @@ ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
     m_speed->setObjectName("ReplaySpeed");
     m_speed->addItem(QStringLiteral("1×"), 1);
     m_speed->addItem(QStringLiteral("10×"), 10);
-    m_speed->addItem(QStringLiteral("最速"), 0);
-    m_speed->setToolTip(QStringLiteral("再生の速さ"));
+    m_speed->addItem(tr("最速"), 0);
+    m_speed->setToolTip(tr("再生の速さ"));
     connect(m_speed, &QComboBox::currentIndexChanged, this,
             [this](int i) { m_player.setSpeed(m_speed->itemData(i).toInt()); });
     row->addWidget(m_speed);
@@ -50,7 +50,7 @@ ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
     const qint64 lastUs = rec.chunks().empty() ? rec.startUs() : rec.chunks().back().timeUs;
     m_slider->setRange(0, int(std::min<qint64>((lastUs - rec.startUs()) / 1000, INT_MAX)));
     m_slider->setTracking(false);
-    m_slider->setToolTip(QStringLiteral("記録の時刻 (ドラッグでその時刻まで再生)"));
+    m_slider->setToolTip(tr("記録の時刻 (ドラッグでその時刻まで再生)"));
     connect(m_slider, &QSlider::sliderMoved, this, [this](int ms) {
         m_time->setText(timeText(m_player.recording().startUs() + qint64(ms) * 1000,
                                  m_player.recording().startUs()));
@@ -69,8 +69,8 @@ ReplayBar::ReplayBar(ReplayPlayer &player, const QString &name, QWidget *parent)
 
     m_stop = new QToolButton(this);
     m_stop->setObjectName("ReplayStop");
-    m_stop->setText(QStringLiteral("停止"));
-    m_stop->setToolTip(QStringLiteral("再生をやめる"));
+    m_stop->setText(tr("停止"));
+    m_stop->setToolTip(tr("再生をやめる"));
     connect(m_stop, &QToolButton::clicked, this, &ReplayBar::stopRequested);
     row->addWidget(m_stop);
 
@@ -101,7 +101,7 @@ void ReplayBar::showPosition(qint64 timeUs)
 
 void ReplayBar::showState()
 {
-    m_play->setText(m_player.isPlaying() ? QStringLiteral("一時停止") : QStringLiteral("再生"));
+    m_play->setText(m_player.isPlaying() ? tr("一時停止") : tr("再生"));
 }
 
 void ReplayBar::closeEvent(QCloseEvent *event)

@@ -9,7 +9,7 @@
 TAboutDlg::TAboutDlg(QWidget *parent) : QDialog(parent)
 {
     setObjectName("AboutDlg");
-    setWindowTitle(QStringLiteral("このプログラムについて"));
+    setWindowTitle(tr("このプログラムについて"));
     setModal(false);
     setFixedSize(313, 148);
 
@@ -18,11 +18,11 @@ TAboutDlg::TAboutDlg(QWidget *parent) : QDialog(parent)
     bevel->setGeometry(8, 8, 297, 97);
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    auto *name = new QLabel(QStringLiteral("QXモニター　WindowsPC版(NoSupport)"), this);
+    auto *name = new QLabel(tr("QXモニター　WindowsPC版(NoSupport)"), this);
     name->setObjectName("ProductName");
     name->move(32, 24);
     name->adjustSize();
-    auto *version = new QLabel(QStringLiteral("バージョン2.1.1  2008/06/23"), this);
+    auto *version = new QLabel(tr("バージョン2.1.1  2008/06/23"), this);
     version->setObjectName("Version");
     version->move(32, 48);
     version->adjustSize();

@@ -39,7 +39,8 @@
 namespace
 {
 
-const QString kStartHint = QStringLiteral("最初にシリアルポートを指定してください");
+const char *const kStartHint =
+    QT_TRANSLATE_NOOP("TForm1", "最初にシリアルポートを指定してください");
 
 } // namespace
 
@@ -47,7 +48,7 @@ TForm1::TForm1(const Options &options, QWidget *parent)
     : QMainWindow(parent), m_options(options), m_settingsPath(options.settingsPath)
 {
     setObjectName("Form1");
-    setWindowTitle(QStringLiteral("QXモニター"));
+    setWindowTitle(tr("QXモニター"));
     QFont font;
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
                       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
@@ -280,7 +281,7 @@ void TForm1::FormCreate()
 
     m_portControl->applySavedPort(port);
 
-    m_statusBar->showMessage(kStartHint);
+    m_statusBar->showMessage(tr(kStartHint));
     m_lines->resetReceiver();
     m_ctx.ControlTable.fill(m_client);
     m_lines->blankLines();
@@ -340,12 +341,12 @@ void TForm1::SaveSettings()
     const QString written =
         SettingsFile(m_settingsPath, m_options.fallbackSettingsPath).write(keys);
     if (written.isNull())
-        throw EFCreateError(QStringLiteral("%1 に書き込めません").arg(m_settingsPath));
+        throw EFCreateError(tr("%1 に書き込めません").arg(m_settingsPath));
     // Every exit writes twice (File "終了(&X)", then the window's end); one notice is enough.
     if (written != m_settingsPath && !m_fallbackReported) {
         m_fallbackReported = true;
-        const QString notice = QStringLiteral("%1 に書き込めないため、設定を %2 に書き込みました")
-                                   .arg(m_settingsPath, written);
+        const QString notice =
+            tr("%1 に書き込めないため、設定を %2 に書き込みました").arg(m_settingsPath, written);
         std::fprintf(stderr, "qxwatch: %s\n", notice.toLocal8Bit().constData());
         if (isVisible())
             m_statusBar->showMessage(notice);
@@ -379,7 +380,7 @@ bool TForm1::closeOnSignal()
     const QString kept = m_commentGrid->keepForRecovery();
     if (!kept.isEmpty()) {
         std::fprintf(stderr, "qxwatch: %s\n",
-                     QStringLiteral("保存されていないコメントの変更を %1 に残しました")
+                     tr("保存されていないコメントの変更を %1 に残しました")
                          .arg(kept)
                          .toLocal8Bit()
                          .constData());

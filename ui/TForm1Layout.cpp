@@ -69,23 +69,23 @@ void TForm1::buildMenus()
     QMenuBar *bar = menuBar();
     bar->setObjectName("MainMenu1");
 
-    QMenu *file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu *file = bar->addMenu(tr("ファイル(&F)"));
     file->setObjectName("File1");
     file->menuAction()->setObjectName("File1");
-    addItem(file, "New1", QStringLiteral("新規作成(&N)"));
-    addItem(file, "Open1", QStringLiteral("開く(&O)"));
-    addItem(file, "Save1", QStringLiteral("保存(&S)"))->setEnabled(false);
-    addItem(file, "SaveAs1", QStringLiteral("名前を付けて保存(&A)"))->setEnabled(false);
+    addItem(file, "New1", tr("新規作成(&N)"));
+    addItem(file, "Open1", tr("開く(&O)"));
+    addItem(file, "Save1", tr("保存(&S)"))->setEnabled(false);
+    addItem(file, "SaveAs1", tr("名前を付けて保存(&A)"))->setEnabled(false);
     addSeparator(file, "N5");
-    addItem(file, "MenuFileConnect", QStringLiteral("接続(&C)"));
-    addItem(file, "MenuFileDisconnect", QStringLiteral("切断(&D)"))->setEnabled(false);
+    addItem(file, "MenuFileConnect", tr("接続(&C)"));
+    addItem(file, "MenuFileDisconnect", tr("切断(&D)"))->setEnabled(false);
     // Ours: connect again by itself when the device of a lost connection comes back.
-    addItem(file, "MenuFileAutoReconnect", QStringLiteral("自動再接続(&R)"))->setCheckable(true);
+    addItem(file, "MenuFileAutoReconnect", tr("自動再接続(&R)"))->setCheckable(true);
     addSeparator(file, "N2");
-    connect(addItem(file, "Exit1", QStringLiteral("終了(&X)")), &QAction::triggered, this,
+    connect(addItem(file, "Exit1", tr("終了(&X)")), &QAction::triggered, this,
             guarded(this, &TForm1::Exit1Click));
 
-    QMenu *port = bar->addMenu(QStringLiteral("ポート(&P)"));
+    QMenu *port = bar->addMenu(tr("ポート(&P)"));
     port->setObjectName("P1");
     port->menuAction()->setObjectName("P1");
     m_portGroup = new QActionGroup(this);
@@ -104,7 +104,7 @@ void TForm1::buildMenus()
         m_portGroup->addAction(item);
     }
 
-    QMenu *mode = bar->addMenu(QStringLiteral("モード(&M)"));
+    QMenu *mode = bar->addMenu(tr("モード(&M)"));
     mode->setObjectName("MenuMode");
     mode->menuAction()->setObjectName("MenuMode");
     addItem(mode, "Enable1", "Enable", Qt::Key_F3);
@@ -122,16 +122,16 @@ void TForm1::buildMenus()
     addItem(mode, "CLR1", "CLR", Qt::Key_Delete);
     mode->menuAction()->setEnabled(false);
 
-    QMenu *move = bar->addMenu(QStringLiteral("移動(&V)"));
+    QMenu *move = bar->addMenu(tr("移動(&V)"));
     move->setObjectName("GoTo1");
     move->menuAction()->setObjectName("GoTo1");
-    addItem(move, "MoveUP", QStringLiteral("上移動"), QKeySequence(Qt::CTRL | Qt::Key_W));
-    addItem(move, "MoveDOWN", QStringLiteral("下移動"), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    addItem(move, "MoveLEFT", QStringLiteral("左移動"), QKeySequence(Qt::CTRL | Qt::Key_A));
-    addItem(move, "MoveRIGHT", QStringLiteral("右移動"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(move, "MoveUP", tr("上移動"), QKeySequence(Qt::CTRL | Qt::Key_W));
+    addItem(move, "MoveDOWN", tr("下移動"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addItem(move, "MoveLEFT", tr("左移動"), QKeySequence(Qt::CTRL | Qt::Key_A));
+    addItem(move, "MoveRIGHT", tr("右移動"), QKeySequence(Qt::CTRL | Qt::Key_S));
     move->menuAction()->setEnabled(false);
 
-    QMenu *help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QMenu *help = bar->addMenu(tr("ヘルプ(&H)"));
     help->setObjectName("Help1");
     help->menuAction()->setObjectName("Help1");
     connect(addItem(help, "About1", "About(&A)"), &QAction::triggered, this, &TForm1::About1Click);
@@ -149,22 +149,22 @@ void TForm1::buildToolStrip()
     panel2->setObjectName("Panel2");
     panel2->setGeometry(0, 0, 97, 25);
     panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    auto *open = toolButton(panel2, "OpenButton", {2, 1, 23, 23}, QStringLiteral("接続"));
+    auto *open = toolButton(panel2, "OpenButton", {2, 1, 23, 23}, tr("接続"));
     open->setIcon(plugIcon(true));
-    auto *close = toolButton(panel2, "CloseButton", {25, 1, 23, 23}, QStringLiteral("切断"));
+    auto *close = toolButton(panel2, "CloseButton", {25, 1, 23, 23}, tr("切断"));
     close->setIcon(plugIcon(false));
-    toolButton(panel2, "btnINIT", {48, 1, 23, 23}, QStringLiteral("初期化"))->setText("INI");
-    toolButton(panel2, "btnLSB", {71, 1, 24, 23}, QStringLiteral("LSB/MSBの反転"))->setText("LSB");
+    toolButton(panel2, "btnINIT", {48, 1, 23, 23}, tr("初期化"))->setText("INI");
+    toolButton(panel2, "btnLSB", {71, 1, 24, 23}, tr("LSB/MSBの反転"))->setText("LSB");
 
     auto *btnMODE = new QPushButton("MODE", m_client);
     btnMODE->setObjectName("btnMODE");
     btnMODE->setGeometry(112, 0, 57, 21);
-    btnMODE->setToolTip(QStringLiteral("ﾋﾞｯﾄ/ﾃﾞｰﾀﾓｰﾄﾞ切替え(F4)"));
+    btnMODE->setToolTip(tr("ﾋﾞｯﾄ/ﾃﾞｰﾀﾓｰﾄﾞ切替え(F4)"));
     btnMODE->setEnabled(false);
     auto *btnENB = new QPushButton("ENABLE", m_client);
     btnENB->setObjectName("btnENB");
     btnENB->setGeometry(172, 0, 57, 21);
-    btnENB->setToolTip(QStringLiteral("ﾃﾞﾊﾞｯｸﾞ/ﾓﾆﾀ切替(F3)"));
+    btnENB->setToolTip(tr("ﾃﾞﾊﾞｯｸﾞ/ﾓﾆﾀ切替(F3)"));
     btnENB->setEnabled(false);
 
     auto *status = new QLabel(m_client);
@@ -200,8 +200,8 @@ void TForm1::buildTabs()
     sheet1->setObjectName("TabSheet1");
     auto *sheet2 = new QWidget;
     sheet2->setObjectName("TabSheet2");
-    m_pageControl->addTab(sheet1, QStringLiteral("IDスキャン"));
-    m_pageControl->addTab(sheet2, QStringLiteral("8CH展開モニター"));
+    m_pageControl->addTab(sheet1, tr("IDスキャン"));
+    m_pageControl->addTab(sheet2, tr("8CH展開モニター"));
     m_pageControl->setCurrentIndex(0);
     m_idScan = new IdScan(m_ctx.link, *m_lines, sheet1, m_statusBar);
     m_channels = new ChannelMonitor(sheet2, m_client);

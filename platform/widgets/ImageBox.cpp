@@ -76,12 +76,12 @@ void ImageBox::setLampState(bool on, Colour colour)
 
 QString ImageBox::stateText() const
 {
-    const QString state = m_on ? QStringLiteral("点灯") : QStringLiteral("消灯");
+    const QString state = m_on ? tr("点灯") : tr("消灯");
     switch (m_colour) {
     case Colour::Green:
-        return state + QStringLiteral(" 緑");
+        return state + tr(" 緑");
     case Colour::Red:
-        return state + QStringLiteral(" 赤");
+        return state + tr(" 赤");
     case Colour::None:
         break;
     }
