@@ -11,6 +11,7 @@
 #include "ui/CommandLine.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
+#include "ui/UiLanguage.h"
 
 #include <QIcon>
 #include <QTimer>
@@ -50,7 +51,8 @@ int exportCsv(const CommandLine &command)
         if (!rec.damage().isEmpty())
             std::fprintf(
                 stderr, "qxwatch: %s: %s\n", qPrintable(command.exportFrom()),
-                qPrintable(QStringLiteral("途中までを書き出します (%1)").arg(rec.damage())));
+                qPrintable(QCoreApplication::translate("qxwatch", "途中までを書き出します (%1)")
+                               .arg(rec.damage())));
         const qsizetype rows = RecordingCsv::write(rec, command.exportTo());
         std::printf("%lld\n", static_cast<long long>(rows));
         return 0;
@@ -58,6 +60,14 @@ int exportCsv(const CommandLine &command)
         std::fprintf(stderr, "qxwatch: %s\n", qPrintable(errorBoxText(e.message(), e.detail())));
         return 1;
     }
+}
+
+// The language the command names, installed before anything says a word.
+void installLanguage(const CommandLine &command)
+{
+    UiLanguage::install(
+        UiLanguage::choose(command.language(), QProcessEnvironment::systemEnvironment()),
+        UiLanguage::folders(QCoreApplication::applicationDirPath()));
 }
 
 } // namespace
@@ -76,7 +86,9 @@ int main(int argc, char **argv)
     if (early == CommandLine::Action::ExportCsv) {
         const QCoreApplication core(argc, argv);
         setNames();
-        return exportCsv(CommandLine::parse(QCoreApplication::arguments()));
+        const CommandLine command = CommandLine::parse(QCoreApplication::arguments());
+        installLanguage(command);
+        return exportCsv(command);
     }
 
     GuardedApplication app(argc, argv);
@@ -87,12 +99,14 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId));
     // The toolkit's own options (-platform, -style ...) are gone from these arguments.
     const CommandLine command = CommandLine::parse(QApplication::arguments());
-    if (command.action() == CommandLine::Action::ExportCsv)
+    if (command.action() == CommandLine::Action::ExportCsv) {
+        installLanguage(command);
         return exportCsv(command);
+    }
     if (command.action() != CommandLine::Action::Run)
         return answer(command);
     // After the command line: its messages stay the ones the manual page and scripts know.
-    WindowSystem::installToolkitTranslation();
+    installLanguage(command);
 
     const SettingsFile settings = SettingsFile::forProgram(QCoreApplication::applicationFilePath(),
                                                            QStringLiteral(QX_INSTALL_BINDIR));

@@ -28,6 +28,12 @@ struct Texts {
         "Write the display changes of a recording (File menu, 記録) to a CSV file, given as the "
         "argument after it (UTF-8), and exit without a window.");
     QString exportValue = QStringLiteral("recording");
+    QString lang = QStringLiteral(
+        "The language of the window: en (English) or ja (Japanese, the program's own). Without "
+        "it, Japanese when LANGUAGE, LC_ALL, LC_MESSAGES or LANG (the first one set) names "
+        "Japanese, C or POSIX, or when none is set; English otherwise.");
+    QString langValue = QStringLiteral("language");
+    QString badLang = QStringLiteral("--lang wants en or ja, not '%1'");
     QString exportWants = QStringLiteral("--export-csv wants a recording and a CSV file: "
                                          "--export-csv RECORDING OUT.csv");
     QString badPort = QStringLiteral("--port wants COMn=DEVICE with n from 1 to 16 (for example "
@@ -107,6 +113,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption exportCsv(QStringLiteral("export-csv"), texts.exportCsv,
                                        texts.exportValue);
     parser.addOption(exportCsv);
+    const QCommandLineOption lang(QStringLiteral("lang"), texts.lang, texts.langValue);
+    parser.addOption(lang);
     parser.addPositionalArgument(texts.fileName, texts.file, texts.fileSyntax);
 
     CommandLine result;
@@ -144,6 +152,13 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             result.m_ports.insert(number, device);
         }
         result.m_connect = parser.isSet(connect);
+        result.m_language = parser.value(lang);
+        if (result.m_action == Action::Run && !result.m_language.isEmpty() &&
+            result.m_language != QLatin1String("en") && result.m_language != QLatin1String("ja")) {
+            result.m_action = Action::UsageError;
+            result.m_text =
+                programName() + QStringLiteral(": ") + texts.badLang.arg(result.m_language) + '\n';
+        }
         if (result.m_action == Action::Run && parser.isSet(exportCsv)) {
             if (parser.positionalArguments().size() != 1) {
                 result.m_action = Action::UsageError;

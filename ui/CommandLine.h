@@ -45,6 +45,8 @@ public:
     // --export-csv RECORDING OUT.csv: the recording and the CSV file.
     const QString &exportFrom() const { return m_exportFrom; }
     const QString &exportTo() const { return m_exportTo; }
+    // --lang en|ja: the window's language, or empty for the one the environment names.
+    const QString &language() const { return m_language; }
     // The text to print for action() (help, version or error), ending in a line end.
     const QString &text() const { return m_text; }
     int exitCode() const;
@@ -56,5 +58,6 @@ private:
     bool m_connect = false;
     QString m_exportFrom;
     QString m_exportTo;
+    QString m_language;
     QString m_text;
 };
