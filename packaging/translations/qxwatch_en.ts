@@ -385,11 +385,11 @@ Saving will change this part of the file. Save anyway?</translation>
     <name>CommentPanels</name>
     <message>
         <source>ｺﾒﾝﾄ ON/OFF</source>
-        <translation>Comment ON/OFF</translation>
+        <translation>Cmt ON/OFF</translation>
     </message>
     <message>
         <source>ｺﾒﾝﾄ編集</source>
-        <translation>Edit comment</translation>
+        <translation>Edit cmt</translation>
     </message>
 </context>
 <context>

@@ -103,6 +103,37 @@ private slots:
         QTEST(command.arguments(), "positional");
     }
 
+    void takesTheLanguage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("none: the environment decides") << QStringList() << Action::Run << QString();
+        QTest::newRow("--lang en") << QStringList{"--lang", "en"} << Action::Run << "en";
+        QTest::newRow("--lang=ja with a file")
+            << QStringList{"--lang=ja", "a.csv"} << Action::Run << "ja";
+        QTest::newRow("--lang de is no language of the program")
+            << QStringList{"--lang", "de"} << Action::UsageError << "de";
+        QTest::newRow("--lang EN: the values are lower case")
+            << QStringList{"--lang", "EN"} << Action::UsageError << "EN";
+        QTest::newRow("a bad --lang stops the export too")
+            << QStringList{"--lang", "xx", "--export-csv", "a.pcap", "out.csv"}
+            << Action::UsageError << "xx";
+    }
+    void takesTheLanguage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Action, action);
+        QFETCH(QString, language);
+        const CommandLine command = CommandLine::parse(QStringList{"qxwatch"} + arguments);
+        QCOMPARE(command.action(), action);
+        QCOMPARE(command.language(), language);
+        if (action == Action::UsageError)
+            QVERIFY2(command.text().contains(
+                         QStringLiteral("--lang wants en or ja, not '%1'").arg(language)),
+                     qPrintable(command.text()));
+    }
+
     void aPortThatCannotBeIsAnError()
     {
         const CommandLine command =
