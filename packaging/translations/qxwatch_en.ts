@@ -227,7 +227,7 @@
     </message>
     <message>
         <source>コメント表の %1 行目の番号です</source>
-        <translation>It is the number in row %1 of the comment table</translation>
+        <translation>In the Number column, row %1 of the comment table</translation>
     </message>
 </context>
 <context>
@@ -342,7 +342,7 @@ Saving will change this part of the file. Save anyway?</translation>
     </message>
     <message>
         <source>コメント %1 の変更は保存されていません。保存しますか?</source>
-        <translation>The changes to the comments %1 are not saved. Save them?</translation>
+        <translation>The changes to the comment file %1 are not saved. Save them?</translation>
     </message>
     <message>
         <source>保存しない</source>
@@ -362,7 +362,7 @@ Saving will change this part of the file. Save anyway?</translation>
     </message>
     <message>
         <source>コメント表の %1 行目の番号です</source>
-        <translation>It is the number in row %1 of the comment table</translation>
+        <translation>In the Number column, row %1 of the comment table</translation>
     </message>
     <message>
         <source>コメントがセットされていません</source>
@@ -1045,7 +1045,7 @@ Saving will change this part of the file. Save anyway?</translation>
     <name>qxwatch</name>
     <message>
         <source>途中までを書き出します (%1)</source>
-        <translation>writing out what precedes the damage (%1)</translation>
+        <translation>exporting the part before the damage (%1)</translation>
     </message>
 </context>
 </TS>
