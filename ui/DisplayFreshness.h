@@ -19,6 +19,7 @@ class DisplayFreshness : public QObject
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kQuietTime{2000};
+    // The status bar's notice as the sources hold it; the bar shows its translation.
     static const QString kNotice;
 
     explicit DisplayFreshness(FormContext &ctx, QObject *parent = nullptr);

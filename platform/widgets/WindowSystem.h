@@ -7,9 +7,9 @@ namespace WindowSystem
 {
 
 // Loads the toolkit's own Japanese texts (its dialogs' "Look in:", "File name:", the overwrite
-// question) from the toolkit's translations folder; the program speaks Japanese whatever the
-// desktop's language. False when the translation is not installed: the toolkit then stays in
-// English.
+// question) from the toolkit's translations folder, for a window that speaks Japanese whatever
+// the desktop's language. False when the translation is not installed: the toolkit then stays
+// in English.
 bool installToolkitTranslation();
 
 // Tells an X11 window manager that the top-level window of `window` has a fixed frame: it may be
