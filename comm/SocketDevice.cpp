@@ -1,5 +1,8 @@
 #include "comm/SocketDevice_p.h"
 
+#include "comm/PosixIo_p.h"
+#include "comm/Rfc2217_p.h"
+
 #include <QByteArray>
 #include <cerrno>
 #include <cstdlib>
@@ -16,37 +19,8 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
+using namespace Rfc2217;
 
-// RFC 2217 COM-PORT-OPTION commands, client to server; the server answers with code + 100.
-constexpr unsigned char kSetBaudRate = 1;
-constexpr unsigned char kSetDataSize = 2;
-constexpr unsigned char kSetParity = 3;
-constexpr unsigned char kSetStopSize = 4;
-constexpr unsigned char kSetControl = 5;
-constexpr unsigned char kNotifyLineState = 6;
-constexpr unsigned char kSetLineStateMask = 10;
-constexpr unsigned char kSetModemStateMask = 11;
-constexpr unsigned char kPurgeData = 12;
-constexpr unsigned char kServerOffset = 100;
-
-// SET-CONTROL values.
-constexpr unsigned char kNoFlowControl = 1;
-constexpr unsigned char kXonXoffFlowControl = 2;
-constexpr unsigned char kHardwareFlowControl = 3;
-constexpr unsigned char kDtrOn = 8;
-constexpr unsigned char kDtrOff = 9;
-constexpr unsigned char kRtsOn = 11;
-constexpr unsigned char kRtsOff = 12;
-// PURGE-DATA values: the server's receive buffer (towards us), its transmit buffer (to the line).
-constexpr unsigned char kPurgeReceive = 1;
-constexpr unsigned char kPurgeTransmit = 2;
-// Line state bits, the same positions as the component's error bits; 0x10 is a break.
-constexpr unsigned char kLineOverrun = 0x02;
-constexpr unsigned char kLineParity = 0x04;
-constexpr unsigned char kLineFraming = 0x08;
-constexpr unsigned char kLineBreak = 0x10;
-// A rate the server set a little differently still counts, as a UART's nearest rate does.
-constexpr int kRateTolerancePercent = 2;
 // Bounds one pump, so a flooding server cannot keep the window thread in it.
 constexpr int kPumpRounds = 16;
 constexpr int kDiscardRounds = 64;
@@ -68,42 +42,6 @@ struct Lookup {
     }
 };
 
-template <typename F> auto retryEintr(F call)
-{
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
-SerialDevice::Wait pollWith(int fd, short events, int wakeFd, int timeoutMs)
-{
-    pollfd fds[2] = {{fd, short(events | POLLRDHUP), 0}, {wakeFd, POLLIN, 0}};
-    const int n = retryEintr([&] { return ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs); });
-    if (n < 0)
-        return SerialDevice::Wait::Failed;
-    if (wakeFd >= 0 && (fds[1].revents & POLLIN))
-        return SerialDevice::Wait::Woken;
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP))
-        return SerialDevice::Wait::HungUp;
-    if (fds[0].revents & events)
-        return SerialDevice::Wait::Ready;
-    return SerialDevice::Wait::TimedOut;
-}
-
-bool pollNow(int fd, short events)
-{
-    pollfd p{fd, events, 0};
-    return retryEintr([&] { return ::poll(&p, 1, 0); }) > 0 &&
-           (p.revents & (events | POLLERR | POLLHUP | POLLNVAL));
-}
-
-QByteArray byteValue(unsigned char v)
-{
-    return QByteArray(1, char(v));
-}
-
 void setIntOption(int fd, int level, int name, int value)
 {
     ::setsockopt(fd, level, name, &value, sizeof value);
@@ -123,7 +61,7 @@ bool SocketDevice::waitFor(int fd, short events, Clock::time_point until)
     for (;;) {
         if (m_released)
             return false;
-        if (pollNow(fd, events))
+        if (PosixIo::pollNow(fd, events))
             return true;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
         if (left.count() <= 0)
@@ -135,7 +73,7 @@ bool SocketDevice::waitFor(int fd, short events, Clock::time_point until)
                 return false;
         } else {
             pollfd p{fd, events, 0};
-            retryEintr([&] { return ::poll(&p, 1, int(left.count())); });
+            PosixIo::retryEintr([&] { return ::poll(&p, 1, int(left.count())); });
         }
     }
 }
@@ -232,7 +170,7 @@ bool SocketDevice::connectTo(CommFailure *failure)
                     ::close(fd);
                     return refuse(Reason::Cancelled, ECANCELED);
                 }
-                if (!pollNow(fd, POLLOUT)) {
+                if (!PosixIo::pollNow(fd, POLLOUT)) {
                     ::close(fd);
                     return refuse(Reason::TimedOut, ETIMEDOUT);
                 }
@@ -264,41 +202,6 @@ bool SocketDevice::connectTo(CommFailure *failure)
                   lastErr);
 }
 
-bool SocketDevice::negotiate(CommFailure *failure)
-{
-    using namespace Telnet;
-    m_weWill[kComPortOption] = m_weWill[kBinary] = true;
-    m_weDo[kBinary] = true;
-    queueOut(command(kWill, kComPortOption) + command(kWill, kBinary) + command(kDo, kBinary));
-    const auto deadline = Clock::now() + kNegotiationLimit;
-    for (;;) {
-        int err = 0;
-        const Pump p = pump(&err, true);
-        if (p != Pump::Ok) {
-            failure->reason = CommFailure::Reason::Gone;
-            failure->error = p == Pump::Closed ? ECONNRESET : err;
-            return false;
-        }
-        if (m_comPortAccepted)
-            break;
-        if (m_comPortRefused || Clock::now() >= deadline) {
-            failure->reason = CommFailure::Reason::Protocol;
-            return false;
-        }
-        if (!waitFor(m_fd, POLLIN, deadline)) {
-            failure->reason = CommFailure::Reason::Cancelled;
-            failure->error = ECANCELED;
-            return false;
-        }
-    }
-    // Line state notices for the errors the component reports (and breaks); no modem state
-    // notices, nothing here uses them.
-    sendComPort(kSetLineStateMask,
-                byteValue(kLineOverrun | kLineParity | kLineFraming | kLineBreak));
-    sendComPort(kSetModemStateMask, byteValue(0));
-    return true;
-}
-
 void SocketDevice::release()
 {
     if (m_fd < 0 || m_released.exchange(true))
@@ -326,7 +229,8 @@ SocketDevice::Pump SocketDevice::pump(int *err, bool dropData)
             break;
         const qsizetype want =
             dropData ? qsizetype(sizeof raw) : std::min(room, qsizetype(sizeof raw));
-        const ssize_t n = retryEintr([&] { return ::recv(m_fd, raw, size_t(want), MSG_DONTWAIT); });
+        const ssize_t n =
+            PosixIo::retryEintr([&] { return ::recv(m_fd, raw, size_t(want), MSG_DONTWAIT); });
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 break;
@@ -360,89 +264,6 @@ SocketDevice::Pump SocketDevice::pump(int *err, bool dropData)
     return result;
 }
 
-void SocketDevice::handleEvent(const TelnetDecoder::Event &e)
-{
-    if (e.kind == TelnetDecoder::Event::Kind::Option)
-        answerOption(e.verb, e.option);
-    else if (e.option == Telnet::kComPortOption)
-        handleComPort(e.payload);
-}
-
-void SocketDevice::answerOption(unsigned char verb, unsigned char option)
-{
-    using namespace Telnet;
-    // RFC 854's rule against loops: a state we are in is never confirmed again, and a refusal
-    // is given once per option.
-    const bool ours = option == kComPortOption || option == kBinary || option == kSuppressGoAhead;
-    const bool his = option == kBinary || option == kSuppressGoAhead;
-    switch (verb) {
-    case kDo:
-        if (option == kComPortOption)
-            m_comPortAccepted = true;
-        if (ours && !m_weWill[option]) {
-            m_weWill[option] = true;
-            queueOut(command(kWill, option));
-        } else if (!ours && !m_answered[option]) {
-            m_answered[option] = true;
-            queueOut(command(kWont, option));
-        }
-        break;
-    case kDont:
-        if (option == kComPortOption) {
-            m_comPortAccepted = false;
-            m_comPortRefused = true;
-        }
-        if (m_weWill[option]) {
-            m_weWill[option] = false;
-            queueOut(command(kWont, option));
-        }
-        break;
-    case kWill:
-        if (his && !m_weDo[option]) {
-            m_weDo[option] = true;
-            queueOut(command(kDo, option));
-        } else if (!his && !m_answered[option]) {
-            m_answered[option] = true;
-            queueOut(command(kDont, option));
-        }
-        break;
-    case kWont:
-        if (m_weDo[option]) {
-            m_weDo[option] = false;
-            queueOut(command(kDont, option));
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-void SocketDevice::handleComPort(const QByteArray &payload)
-{
-    if (payload.isEmpty())
-        return;
-    const int code = static_cast<unsigned char>(payload.at(0)) - kServerOffset;
-    if (code < 1 || code > kPurgeData)
-        return; // a command of the server's own (a signature request): not answered
-    m_answer[code] = payload.mid(1);
-    ++m_answerCount[code];
-    if (payload.size() < 2)
-        return;
-    const auto value = static_cast<unsigned char>(payload.at(1));
-    if (code == kSetControl)
-        m_lastControl = value;
-    if (code == kNotifyLineState) {
-        if (value & kLineOverrun)
-            ++m_overrun;
-        if (value & kLineParity)
-            ++m_parity;
-        if (value & kLineFraming)
-            ++m_frame;
-        if (value & kLineBreak)
-            ++m_break;
-    }
-}
-
 qint64 SocketDevice::readSome(char *buffer, qint64 size, int *err)
 {
     if (!isOpen()) {
@@ -451,7 +272,7 @@ qint64 SocketDevice::readSome(char *buffer, qint64 size, int *err)
     }
     if (!isRfc2217()) {
         const ssize_t n =
-            retryEintr([&] { return ::recv(m_fd, buffer, size_t(size), MSG_DONTWAIT); });
+            PosixIo::retryEintr([&] { return ::recv(m_fd, buffer, size_t(size), MSG_DONTWAIT); });
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
                 return 0;
@@ -482,7 +303,7 @@ bool SocketDevice::hungUp() const
     if (m_eof)
         return true;
     pollfd p{m_fd, POLLIN | POLLRDHUP, 0};
-    return retryEintr([&] { return ::poll(&p, 1, 0); }) > 0 &&
+    return PosixIo::retryEintr([&] { return ::poll(&p, 1, 0); }) > 0 &&
            (p.revents & (POLLHUP | POLLERR | POLLNVAL | POLLRDHUP));
 }
 
@@ -491,12 +312,12 @@ SerialDevice::Wait SocketDevice::waitReadable(int wakeFd, int timeoutMs) const
     // Data taken in while the window waited for an answer is waiting already.
     if (m_inboxSize.load() > 0)
         return Wait::Ready;
-    return pollWith(m_fd, POLLIN, wakeFd, timeoutMs);
+    return PosixIo::pollWith(m_fd, POLLIN, wakeFd, timeoutMs, POLLRDHUP);
 }
 
 SerialDevice::Wait SocketDevice::waitWritable(int wakeFd, int timeoutMs) const
 {
-    return pollWith(m_fd, POLLOUT, wakeFd, timeoutMs);
+    return PosixIo::pollWith(m_fd, POLLOUT, wakeFd, timeoutMs, POLLRDHUP);
 }
 
 void SocketDevice::flushInput()
@@ -515,7 +336,7 @@ void SocketDevice::flushInput()
                 break;
         } else {
             const ssize_t n =
-                retryEintr([&] { return ::recv(m_fd, raw, sizeof raw, MSG_DONTWAIT); });
+                PosixIo::retryEintr([&] { return ::recv(m_fd, raw, sizeof raw, MSG_DONTWAIT); });
             if (n <= 0) {
                 if (n == 0)
                     m_eof = true;
@@ -533,7 +354,7 @@ int SocketDevice::flushOutLocked(int *err)
 {
     qsizetype sent = 0;
     while (sent < m_out.size()) {
-        const ssize_t n = retryEintr([&] {
+        const ssize_t n = PosixIo::retryEintr([&] {
             return ::send(m_fd, m_out.constData() + sent, size_t(m_out.size() - sent),
                           MSG_DONTWAIT | MSG_NOSIGNAL);
         });
@@ -560,11 +381,6 @@ bool SocketDevice::queueOut(const QByteArray &bytes)
     return flushOutLocked(&err) >= 0;
 }
 
-bool SocketDevice::sendComPort(unsigned char code, const QByteArray &value)
-{
-    return queueOut(Telnet::subnegotiation(Telnet::kComPortOption, byteValue(code) + value));
-}
-
 bool SocketDevice::outputPending() const
 {
     std::lock_guard lock(m_outLock);
@@ -580,7 +396,7 @@ qint64 SocketDevice::writeSome(const char *buffer, qint64 size, int *err)
     if (!isRfc2217()) {
         if (size <= 0)
             return 0;
-        const ssize_t n = retryEintr(
+        const ssize_t n = PosixIo::retryEintr(
             [&] { return ::send(m_fd, buffer, size_t(size), MSG_DONTWAIT | MSG_NOSIGNAL); });
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
@@ -602,97 +418,7 @@ qint64 SocketDevice::writeSome(const char *buffer, qint64 size, int *err)
     return take;
 }
 
-// ---- line settings ----------------------------------------------------------------------------
-
-bool SocketDevice::apply(const LineSettings &s, LineField field, CommFailure *failure)
-{
-    auto fail = [&](int err, bool dropped) {
-        failure->reason = CommFailure::Reason::Other;
-        failure->device = path();
-        failure->error = err;
-        failure->dropped = dropped;
-        failure->setting = lineSettingText(field, s);
-        return false;
-    };
-    if (!isOpen())
-        return fail(EBADF, false);
-    const int charSize = s.charSize & 0xFF;
-    if (s.bitRate < 1 || charSize < 5 || charSize > 8)
-        return fail(EINVAL, false);
-    if (!isRfc2217())
-        return true; // a raw server keeps the line as it was set up there
-
-    unsigned char code = 0;
-    QByteArray value;
-    switch (field) {
-    case LineField::BitRate: {
-        const auto r = quint32(s.bitRate);
-        const char bytes[] = {char(r >> 24), char(r >> 16), char(r >> 8), char(r)};
-        code = kSetBaudRate;
-        value = QByteArray(bytes, 4);
-        break;
-    }
-    case LineField::CharSize:
-        code = kSetDataSize;
-        value = byteValue(static_cast<unsigned char>(charSize));
-        break;
-    case LineField::Parity:
-        code = kSetParity;
-        value = byteValue(s.parity == cpbOdd ? 2 : s.parity == cpbEven ? 3 : 1);
-        break;
-    case LineField::StopBits:
-        code = kSetStopSize;
-        value = byteValue(s.stopBits == csb2 ? 2 : s.stopBits == csb1p5 ? 3 : 1);
-        break;
-    case LineField::FlowCtrl:
-        code = kSetControl;
-        value = byteValue(s.flowCtrl == cfcRtsCts    ? kHardwareFlowControl
-                          : s.flowCtrl == cfcXonXoff ? kXonXoffFlowControl
-                                                     : kNoFlowControl);
-        break;
-    case LineField::XonChar:
-    case LineField::XoffChar:
-        return true; // RFC 2217 has no command for them: the server's own characters are used
-    }
-
-    const quint32 before = m_answerCount[code];
-    if (!sendComPort(code, value))
-        return fail(ENOBUFS, false);
-    const auto deadline = Clock::now() + kAnswerLimit;
-    for (;;) {
-        int err = 0;
-        const Pump p = pump(&err, true);
-        if (p == Pump::Failed)
-            return fail(err, false);
-        if (p == Pump::Closed)
-            return fail(ECONNRESET, false);
-        if (m_answerCount[code] != before) {
-            const QByteArray &got = m_answer[code];
-            if (code == kSetBaudRate && got.size() == 4) {
-                const qint64 rate = qint64(quint8(got[0])) << 24 | qint64(quint8(got[1])) << 16 |
-                                    qint64(quint8(got[2])) << 8 | qint64(quint8(got[3]));
-                if (std::llabs(rate - s.bitRate) * 100 <= qint64(s.bitRate) * kRateTolerancePercent)
-                    return true;
-                return fail(0, true);
-            }
-            return got == value ? true : fail(0, true);
-        }
-        if (Clock::now() >= deadline)
-            return fail(ETIMEDOUT, false);
-        if (!waitFor(m_fd, POLLIN, deadline))
-            return fail(ECANCELED, false);
-    }
-}
-
-bool SocketDevice::setRts(bool on)
-{
-    return isOpen() && isRfc2217() && sendComPort(kSetControl, byteValue(on ? kRtsOn : kRtsOff));
-}
-
-bool SocketDevice::setDtr(bool on)
-{
-    return isOpen() && isRfc2217() && sendComPort(kSetControl, byteValue(on ? kDtrOn : kDtrOff));
-}
+// ---- the rest of the port -------------------------------------------------------------------
 
 void SocketDevice::flushOutput()
 {

@@ -13,7 +13,7 @@
 // A unit behind a network serial server as the device of a port: raw TCP (the line's bytes as
 // they are) or RFC 2217 (Telnet COM Port Control: line settings, modem lines, purges and line
 // state notices as commands beside the escaped data). Every socket call of the serial link is in
-// SocketDevice.cpp and nowhere else.
+// SocketDevice.cpp (connection and data) and SocketDeviceComPort.cpp (the RFC 2217 commands).
 //
 // Opening resolves the name on a thread of its own and connects without blocking, both within
 // kConnectLimit, waiting through DeviceOpenOptions::wait so the window goes on meanwhile; an RFC

@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 
 #include "comm/PortHolders_p.h"
+#include "comm/PosixIo_p.h"
 #include "comm/SerialPortInfo.h"
 
 #include <QFile>
@@ -25,36 +26,13 @@
 namespace
 {
 
+using PosixIo::retryEintr;
+
 // A driver may set the nearest rate its clock allows; a UART tolerates this much.
 constexpr int kRateTolerancePercent = 2;
 
-// EINTR is retried here and only here.
-template <typename F> auto retryEintr(F call)
-{
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
 std::mutex g_framingLock;
 QSet<QString> g_framingChecked;
-
-SerialDevice::Wait waitFor(int fd, short events, int wakeFd, int timeoutMs)
-{
-    pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-    const int n = retryEintr([&] { return ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs); });
-    if (n < 0)
-        return SerialDevice::Wait::Failed;
-    if (wakeFd >= 0 && (fds[1].revents & POLLIN))
-        return SerialDevice::Wait::Woken;
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-        return SerialDevice::Wait::HungUp;
-    if (fds[0].revents & events)
-        return SerialDevice::Wait::Ready;
-    return SerialDevice::Wait::TimedOut;
-}
 
 // The bit rate a termios2 carries, also when the driver answers with a Bnnn code.
 int rateOf(const termios2 &t)
@@ -344,12 +322,12 @@ qint64 TtyDevice::writeSome(const char *buffer, qint64 size, int *err)
 
 SerialDevice::Wait TtyDevice::waitReadable(int wakeFd, int timeoutMs) const
 {
-    return waitFor(m_fd, POLLIN, wakeFd, timeoutMs);
+    return PosixIo::pollWith(m_fd, POLLIN, wakeFd, timeoutMs);
 }
 
 SerialDevice::Wait TtyDevice::waitWritable(int wakeFd, int timeoutMs) const
 {
-    return waitFor(m_fd, POLLOUT, wakeFd, timeoutMs);
+    return PosixIo::pollWith(m_fd, POLLOUT, wakeFd, timeoutMs);
 }
 
 bool TtyDevice::hungUp() const
