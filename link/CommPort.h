@@ -18,4 +18,9 @@ public:
     virtual int ReadChar() = 0;
 
     virtual bool isOpen() const = 0;
+
+    // The time (microseconds since 1970, UTC) at which the byte ReadChar returned last was
+    // received, for a port that plays bytes received earlier (a recording); -1 for a port whose
+    // bytes are read as they arrive, where the time is now.
+    virtual qint64 recordedTimeUs() const { return -1; }
 };

@@ -10,6 +10,8 @@
 //
 // lineChanged(line) follows every change of a line's kind, address or data text, whatever made
 // it (a display frame, the blank start-up state, a disconnect), after the line has been drawn.
+// frameTaken() follows every good display frame, changed or not, once it has been drawn: it
+// tells a unit that repeats an unchanged display from one that has gone silent.
 //
 // Thread contract: window thread only.
 class DisplayLineTexts : public QObject
@@ -29,4 +31,5 @@ public:
 
 signals:
     void lineChanged(int line);
+    void frameTaken();
 };

@@ -22,6 +22,10 @@ public:
     // is sent and nothing is reported: the display frames are the unit's only answer.
     void SendKey(const QByteArray &code) const;
 
+    // When the bytes being read were received, in microseconds since 1970 (UTC): the recorded
+    // time while the port plays a recording, the wall clock otherwise.
+    qint64 frameTimeUs() const;
+
     // Header A of the last good display frame: the unit's debug state, and bit mode.
     bool DebugMode() const { return m_debugMode; }
     bool BitMode() const { return m_bitMode; }

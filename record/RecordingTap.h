@@ -16,6 +16,7 @@ public:
     bool SendString(const QByteArray &text) override;
     int ReadChar() override;
     bool isOpen() const override { return m_port.isOpen(); }
+    qint64 recordedTimeUs() const override { return m_port.recordedTimeUs(); }
 
 private:
     CommPort &m_port;

@@ -14,7 +14,7 @@ constexpr qsizetype kFastBurst = 512;
 } // namespace
 
 ReplayPlayer::ReplayPlayer(std::shared_ptr<const LineRecording> recording, QObject *parent)
-    : QObject(parent), m_recording(std::move(recording)), m_port(m_recording->received())
+    : QObject(parent), m_recording(std::move(recording)), m_port(*m_recording)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);

@@ -59,21 +59,39 @@ private:
     class Port : public CommPort
     {
     public:
-        explicit Port(const QByteArray &bytes) : m_bytes(bytes) {}
+        explicit Port(const LineRecording &recording)
+            : m_bytes(recording.received()), m_chunks(recording.chunks())
+        {
+        }
         bool SendString(const QByteArray &) override { return false; }
         int ReadChar() override
         {
-            return m_read < m_available ? static_cast<unsigned char>(m_bytes[m_read++]) : -1;
+            if (m_read >= m_available)
+                return -1;
+            // Reads only go forward, so the chunk of the byte read follows from the last one.
+            while (m_chunk < m_chunks.size() && m_chunks[m_chunk].end <= m_read)
+                ++m_chunk;
+            return static_cast<unsigned char>(m_bytes[m_read++]);
         }
         bool isOpen() const override { return false; }
+        qint64 recordedTimeUs() const override
+        {
+            return m_read > 0 && m_chunk < m_chunks.size() ? m_chunks[m_chunk].timeUs : -1;
+        }
         int waiting() const { return int(m_available - m_read); }
         void makeAvailable(qsizetype end) { m_available = end; }
-        void rewind() { m_read = m_available = 0; }
+        void rewind()
+        {
+            m_read = m_available = 0;
+            m_chunk = 0;
+        }
 
     private:
         const QByteArray &m_bytes;
+        const std::vector<LineRecording::Chunk> &m_chunks;
         qsizetype m_read = 0;
         qsizetype m_available = 0;
+        std::size_t m_chunk = 0;
     };
 
     void rewind();

@@ -89,6 +89,15 @@ ChannelMonitor::ChannelMonitor(QWidget *tabSheet2, const QWidget *elements)
                      tr("12ビットフォーマット"), QRect(2, selectorTop, 132, 52));
     m_radix = makeSelector(tabSheet2, "RadixSel", tr("表示形式"), tr("10進表示"), tr("16進表示"),
                            QRect(138, selectorTop, 90, 52));
+    connect(m_format, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            emit formatChanged();
+    });
+}
+
+bool ChannelMonitor::twelveBitFormat() const
+{
+    return m_format->checkedId() == 1;
 }
 
 QLabel *ChannelMonitor::findLabel(const QString &name) const
@@ -139,7 +148,7 @@ void ChannelMonitor::UpdateChannelMonitor(int line, const QString &data, const Q
     const int word = data.size() <= 4 ? hexTextValue(data).value_or(0) : 0;
     int channel;
     int value;
-    if (m_format->checkedId() == 1) {
+    if (twelveBitFormat()) {
         channel = (word >> 12) & 7;
         value = word & 0xFFF;
     } else {

@@ -35,9 +35,16 @@ public:
     // Sets all 32 value cells back to "******".
     void Button1Click();
 
+    // The word format chosen in FormatSel: the 12-bit one (item 1), else the 13-bit one.
+    bool twelveBitFormat() const;
+
     const QList<QLabel *> &stAD() const { return m_stAD; }
     const QList<QLabel *> &chno() const { return m_chno; }
     const QList<QLabel *> &StaticText() const { return m_staticText; }
+
+signals:
+    // Another word format was chosen; the cells shown keep their text until the next update.
+    void formatChanged();
 
 private:
     QLabel *findLabel(const QString &name) const;

@@ -213,6 +213,7 @@ void DisplayLines::RecPkt(QObject *, int receiveSize)
             toggleIndicator();
             if (FrameTaken)
                 FrameTaken();
+            emit frameTaken();
             break;
         case FrameSync::Verdict::Incomplete:
             break;

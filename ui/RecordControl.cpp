@@ -279,6 +279,7 @@ void RecordControl::openReplay(const QString &path)
 
 void RecordControl::resetDisplay()
 {
+    emit displayReset();
     m_lines.resetReceiver();
     m_lines.resetForConnect();
     m_lines.blankLines();

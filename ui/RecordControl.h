@@ -67,6 +67,11 @@ public:
     // The CSV of a recording file; returns the number of rows. Throws on failure.
     qsizetype exportCsv(const QString &recordingPath, const QString &csvPath);
 
+signals:
+    // The display goes back to its start-up state because a replay starts from its beginning
+    // (it starts, or rewinds for a seek back); sent before the lines are blanked.
+    void displayReset();
+
 private:
     void buildMenu();
     void recordTriggered(bool on);

@@ -14,6 +14,7 @@
 #include "ui/BitPanel.h"
 #include "ui/DisplayFreshness.h"
 #include "ui/DisplayLines.h"
+#include "ui/HistoryControl.h"
 #include "ui/KeyPad.h"
 #include "ui/KeyboardAccess.h"
 #include "ui/PortControl.h"
@@ -78,6 +79,9 @@ TForm1::TForm1(const Options &options, QWidget *parent)
         connect(portMenu, &QMenu::aboutToShow, m_portControl, &PortControl::updatePortTips);
     m_recordControl =
         new RecordControl(m_ctx, *m_commX1, *m_lines, *m_channels, *m_portControl, this);
+    m_historyControl =
+        new HistoryControl(m_ctx, *m_lines, *m_channels, *m_recordControl,
+                           SettingsFile(m_settingsPath, m_options.fallbackSettingsPath), this);
     new IdScanExport(findChild<QWidget *>("IDPanel"), this);
     m_about = new TAboutDlg(this);
     m_freshness = new DisplayFreshness(m_ctx, this);

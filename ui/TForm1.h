@@ -14,6 +14,7 @@ class CommentGrid;
 class CommentPanels;
 class DisplayFreshness;
 class DisplayLines;
+class HistoryControl;
 class KeyPad;
 class PortControl;
 class RecordControl;
@@ -70,6 +71,7 @@ public:
     ChannelMonitor &channelMonitor() { return *m_channels; }
     PortControl &portControl() { return *m_portControl; }
     RecordControl &recordControl() { return *m_recordControl; }
+    HistoryControl &historyControl() { return *m_historyControl; }
     TCommX &CommX1() { return *m_commX1; }
     TAboutDlg *aboutBox() const { return m_about; }
     const QString &settingsPath() const { return m_settingsPath; }
@@ -124,6 +126,7 @@ private:
     TCommX *m_commX1 = nullptr;
     PortControl *m_portControl = nullptr;
     RecordControl *m_recordControl = nullptr;
+    HistoryControl *m_historyControl = nullptr;
     TAboutDlg *m_about = nullptr;
 
     DisplayFreshness *m_freshness = nullptr;

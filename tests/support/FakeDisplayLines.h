@@ -26,6 +26,8 @@ public:
     }
     void setKind(int line, const QString &kind) { show(line, kind, addr(line), data(line)); }
     void setData(int line, const QString &data) { show(line, kind(line), addr(line), data); }
+    // A good frame was taken (whether or not it changed a line).
+    void takeFrame() { emit frameTaken(); }
 
     int curLine = 0;
 
