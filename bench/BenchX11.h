@@ -102,7 +102,7 @@ public:
     {
         const char command[2] = {char(stream), char(seconds)};
         if (::write(m_command, command, 2) != 2)
-            std::fprintf(stderr, "bench_display: the writer is gone\n");
+            std::fprintf(stderr, "bench: the writer is gone\n");
     }
     // Runs the event loop until the writer answers (at most ms): a notifier on the answer
     // pipe, so the wait itself costs no CPU that would show in the figures.

@@ -6,6 +6,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWindow.h"
 #include "link/LineRecording.h"
+#include "platform/Exceptions.h"
 #include "record/ReplayPlayer.h"
 #include "tests/ui/FormFixture.h"
 #include "ui/HistoryControl.h"
@@ -151,16 +152,16 @@ void tst_History::windowPlaceIsKeptInTheSettingsFile()
         TForm1 form(options);
         HistoryWindow &w = form.historyControl().window();
         form.historyControl().showWindow();
-        w.resize(700, 420);
+        w.resize(1100, 520);
         w.close();
         const QString ini = QString::fromLatin1(readFile(options.settingsPath));
         QVERIFY2(ini.contains(QStringLiteral("[HISTORY]")), qPrintable(ini));
-        QVERIFY(ini.contains(QStringLiteral("Width=700")));
-        QVERIFY(ini.contains(QStringLiteral("Height=420")));
+        QVERIFY(ini.contains(QStringLiteral("Width=1100")));
+        QVERIFY(ini.contains(QStringLiteral("Height=520")));
     }
     TForm1 again(options);
     again.historyControl().showWindow();
-    QCOMPARE(again.historyControl().window().size(), QSize(700, 420));
+    QCOMPARE(again.historyControl().window().size(), QSize(1100, 520));
 }
 
 void tst_History::windowPictureIsSaved()
