@@ -52,17 +52,17 @@ QColor BitTimeline::offColour(const QString &kind)
     return QColor(90, 90, 90);
 }
 
-void BitTimeline::ensureRows() const
+bool BitTimeline::layOutRows(const std::vector<char> &keys)
 {
     const HistoryStore &s = store();
-    if (m_rowsForKeys == s.keyCount())
-        return;
+    if (keys == m_rowsFor)
+        return false;
     m_rows.clear();
     int y = 0;
     for (int line = 0; line < 4; ++line) {
         bool header = false;
         for (int k = 0; k < s.keyCount(); ++k) {
-            if (s.keyLine(k) != line)
+            if (s.keyLine(k) != line || !keys[std::size_t(k)])
                 continue;
             if (!header) {
                 m_rows.push_back({Row::LineHeader, line, -1, -1, y});
@@ -78,18 +78,17 @@ void BitTimeline::ensureRows() const
         }
     }
     m_height = y;
-    m_rowsForKeys = s.keyCount();
+    m_rowsFor = keys;
+    return true;
 }
 
 int BitTimeline::contentHeight() const
 {
-    ensureRows();
     return m_height;
 }
 
 int BitTimeline::bitRowY(int key, int bit) const
 {
-    ensureRows();
     for (const Row &r : m_rows) {
         if (r.type == Row::Bit && r.key == key && r.bit == bit)
             return kAxisHeight + r.y - verticalScrollBar()->value();
@@ -99,9 +98,7 @@ int BitTimeline::bitRowY(int key, int bit) const
 
 void BitTimeline::paintRows(QPainter &p, int scroll)
 {
-    const int keysBefore = m_rowsForKeys;
-    ensureRows();
-    if (keysBefore != m_rowsForKeys)
+    if (layOutRows(keysInView()))
         updateRows();
     const int top = kAxisHeight;
     const int bottom = viewport()->height();

@@ -8,11 +8,11 @@
 
 struct HistoryKey;
 
-// The bit timeline: one row per bit the display lines showed, grouped by the display line that
-// first showed its key and headed by the key (kind and address as the unit shows it); each row
-// is labelled with the bit's address as the comment panels label it and its comment. A bit's
-// level is drawn in the colour of its line's lamps (IN green, OUT red, other kinds grey): a bar
-// while it is on, a thin line while it is off, an edge at each change; changes closer than a
+// The bit timeline: one row per bit the display lines showed in the range in view, grouped by the
+// display line that first showed its key and headed by the key (kind and address as the unit shows
+// it); each row is labelled with the bit's address as the comment panels label it and its comment.
+// A bit's level is drawn in the colour of its line's lamps (IN green, OUT red, other kinds grey): a
+// bar while it is on, a thin line while it is off, an edge at each change; changes closer than a
 // pixel merge into a block. Where no frame was heard the rows stay blank. At the time cursor the
 // label column shows every bit's value there.
 //
@@ -35,7 +35,8 @@ public:
     static QColor onColour(const QString &kind);
     static QColor offColour(const QString &kind);
 
-    // The viewport y of the top of a key's bit row as now scrolled; -1 when it has none.
+    // The viewport y of the top of a key's bit row as last painted and now scrolled; -1 when
+    // it has none (the key was not shown in the range in view).
     int bitRowY(int key, int bit) const;
     // The viewport y of the line's level bar and off line within a row at rowTop.
     static int onSampleY(int rowTop) { return rowTop + kBitHeight / 2; }
@@ -53,11 +54,12 @@ private:
         int bit;
         int y; // top in content coordinates
     };
-    void ensureRows() const;
+    // Lays the rows out for the keys in view; true when they changed.
+    bool layOutRows(const std::vector<char> &keys);
     void paintLevels(QPainter &p, const std::vector<int> &bitY);
     void paintLabels(QPainter &p, int scroll);
 
-    mutable std::vector<Row> m_rows;
-    mutable int m_rowsForKeys = -1;
-    mutable int m_height = 0;
+    std::vector<Row> m_rows;
+    std::vector<char> m_rowsFor; // the keys the rows are laid out for
+    int m_height = 0;
 };

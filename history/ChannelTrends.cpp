@@ -22,7 +22,7 @@ struct Curve {
     int col = -1;
     int minY = 0, maxY = 0, lastY = 0;
     std::size_t span = 0;
-    bool joined = false; // the next sample joins this one
+    bool joined = false; // the word is on the display: the value holds until the next
 };
 
 int maxValue(bool twelveBit)
@@ -47,29 +47,28 @@ QColor ChannelTrends::channelColour(int channel)
     return colours[std::size_t(channel & 7)];
 }
 
-void ChannelTrends::ensureBands() const
+bool ChannelTrends::layOutBands(const std::vector<char> &keys)
 {
     const HistoryStore &s = store();
-    if (m_bandsForKeys == s.keyCount())
-        return;
+    if (keys == m_bandsFor)
+        return false;
     m_bandOfKey.assign(std::size_t(s.keyCount()), -1);
     m_bands = 0;
     for (int k = 0; k < s.keyCount(); ++k) {
-        if (s.key(k).word)
+        if (s.key(k).word && keys[std::size_t(k)])
             m_bandOfKey[std::size_t(k)] = m_bands++;
     }
-    m_bandsForKeys = s.keyCount();
+    m_bandsFor = keys;
+    return true;
 }
 
 int ChannelTrends::contentHeight() const
 {
-    ensureBands();
     return m_bands * kBandHeight;
 }
 
 int ChannelTrends::valueY(int key, int value) const
 {
-    ensureBands();
     if (key < 0 || key >= int(m_bandOfKey.size()) || m_bandOfKey[std::size_t(key)] < 0)
         return -1;
     const int top = kAxisHeight + m_bandOfKey[std::size_t(key)] * kBandHeight -
@@ -81,9 +80,7 @@ int ChannelTrends::valueY(int key, int value) const
 
 void ChannelTrends::paintRows(QPainter &p, int scroll)
 {
-    const int keysBefore = m_bandsForKeys;
-    ensureBands();
-    if (keysBefore != m_bandsForKeys)
+    if (layOutBands(keysInView()))
         updateRows();
     const bool twelveBit = view().twelveBit && view().twelveBit();
     const int top = kAxisHeight;
@@ -150,6 +147,39 @@ void ChannelTrends::paintCurves(QPainter &p, const std::vector<int> &bandY, bool
             p.drawLine(cv.col, cv.minY, cv.col, cv.maxY);
         }
     };
+    // A channel holds its value until its next word: a level to x.
+    auto hold = [&](Curve &cv, int c, int x) {
+        if (cv.col >= 0 && cv.joined && x > cv.col) {
+            p.setPen(pens[std::size_t(c)]);
+            p.drawLine(cv.col, cv.lastY, x, cv.lastY);
+        }
+    };
+    auto yOf = [&](int band, quint16 word) {
+        const int plotBottom = bandY[std::size_t(band)] + kBandMargin + height;
+        return plotBottom - int(std::lround(double(valueOf(word, twelveBit)) * height / max));
+    };
+    // What each channel held when the range begins: its last word before, while the word
+    // stayed on the display since.
+    {
+        std::vector<char> closed(std::size_t(m_bands), 0);
+        for (qsizetype i = i0 - 1; i >= 0 && i >= i0 - kLabelSearch; --i) {
+            const HistoryStore::Change &ch = s.at(i);
+            const int band = ch.key < m_bandOfKey.size() ? m_bandOfKey[ch.key] : -1;
+            if (band < 0 || bandY[std::size_t(band)] < 0 || closed[std::size_t(band)])
+                continue;
+            if (!ch.shown) {
+                closed[std::size_t(band)] = 1;
+                continue;
+            }
+            const int c = channelOf(ch.value, twelveBit);
+            Curve &cv = curves[std::size_t(band) * kChannels + std::size_t(c)];
+            if (cv.col >= 0 || ((hidden >> c) & 1))
+                continue;
+            cv.col = kLabelWidth;
+            cv.minY = cv.maxY = cv.lastY = yOf(band, ch.value);
+            cv.joined = true;
+        }
+    }
     for (qsizetype i = i0; i < i1; ++i) {
         const HistoryStore::Change &ch = s.at(i);
         const int band = ch.key < m_bandOfKey.size() ? m_bandOfKey[ch.key] : -1;
@@ -163,16 +193,16 @@ void ChannelTrends::paintCurves(QPainter &p, const std::vector<int> &bandY, bool
         if (x < int(marks.size()))
             marks[std::size_t(x)] = 1;
         if (!ch.shown) {
-            for (int c = 0; c < kChannels; ++c)
+            for (int c = 0; c < kChannels; ++c) {
+                hold(bandCurves[c], c, x);
                 bandCurves[c].joined = false;
+            }
             continue;
         }
         const int c = channelOf(ch.value, twelveBit);
         if ((hidden >> c) & 1)
             continue;
-        const int plotBottom = bandY[std::size_t(band)] + kBandMargin + height;
-        const int y =
-            plotBottom - int(std::lround(double(valueOf(ch.value, twelveBit)) * height / max));
+        const int y = yOf(band, ch.value);
         Curve &cv = bandCurves[c];
         if (cv.col == x) {
             cv.minY = std::min(cv.minY, y);
@@ -181,18 +211,30 @@ void ChannelTrends::paintCurves(QPainter &p, const std::vector<int> &bandY, bool
             continue;
         }
         flush(cv, c);
-        if (cv.col >= 0 && cv.joined && cv.span == span) {
-            p.setPen(pens[std::size_t(c)]);
-            p.drawLine(cv.col, cv.lastY, x, y);
+        // Across a span without frames the level is held only to the gap (drawn over later),
+        // and the new span starts afresh at its own first value.
+        const bool step = cv.col >= 0 && cv.joined && cv.span == span;
+        hold(cv, c, x);
+        cv.minY = cv.maxY = y;
+        if (step) {
+            cv.minY = std::min(y, cv.lastY);
+            cv.maxY = std::max(y, cv.lastY);
+        } else {
+            // A lone first sample still shows, as a short stroke.
+            cv.minY = y - 1;
+            cv.maxY = y + 1;
         }
         cv.col = x;
-        cv.minY = cv.maxY = cv.lastY = y;
+        cv.lastY = y;
         cv.span = span;
         cv.joined = true;
     }
     for (int b = 0; b < m_bands; ++b) {
-        for (int c = 0; c < kChannels; ++c)
-            flush(curves[std::size_t(b) * kChannels + std::size_t(c)], c);
+        for (int c = 0; c < kChannels; ++c) {
+            Curve &cv = curves[std::size_t(b) * kChannels + std::size_t(c)];
+            flush(cv, c);
+            hold(cv, c, right);
+        }
     }
 }
 

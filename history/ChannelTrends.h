@@ -5,11 +5,13 @@
 #include <QColor>
 #include <vector>
 
-// The eight-channel trends: for every word address whose words were shown in data mode, a band
-// with one curve per channel (value over time), in the word format of the channel monitor
+// The eight-channel trends: for every word address whose words were shown in data mode in the
+// range in view, a band
+// with one curve per channel (its value over time, held from one of its words to the next), in
+// the word format of the channel monitor
 // (13-bit: channel in bits 15..13, value in 12..0; 12-bit: channel in 14..12, value in 11..0),
-// each band with its own decimal axis. A curve joins the samples of its channel; it is broken
-// where no frame was heard and where the word left the display. Curves are thinned to one
+// each band with its own decimal axis. A curve is broken where no frame was heard and where the
+// word left the display. Curves are thinned to one
 // vertical stroke (lowest to highest) per pixel column, so the cost follows the width, not the
 // number of samples. The label column shows each channel's value at the time cursor, or the
 // latest one.
@@ -35,7 +37,8 @@ public:
         return twelveBit ? word & 0xFFF : word & 0x1FFF;
     }
 
-    // The viewport y of a value in a key's band as now scrolled; -1 when the key has no band.
+    // The viewport y of a value in a key's band as last painted and now scrolled; -1 when the
+    // key has no band.
     int valueY(int key, int value) const;
 
 protected:
@@ -43,11 +46,12 @@ protected:
     void paintRows(QPainter &p, int scroll) override;
 
 private:
-    void ensureBands() const;
+    // Lays the bands out for the keys in view; true when they changed.
+    bool layOutBands(const std::vector<char> &keys);
     void paintCurves(QPainter &p, const std::vector<int> &bandY, bool twelveBit);
     void paintLabels(QPainter &p, const std::vector<int> &bandY, bool twelveBit);
 
-    mutable std::vector<int> m_bandOfKey; // band index per key, -1 for none
-    mutable int m_bands = 0;
-    mutable int m_bandsForKeys = -1;
+    std::vector<int> m_bandOfKey; // band index per key, -1 for none
+    int m_bands = 0;
+    std::vector<char> m_bandsFor; // the keys the bands are laid out for
 };

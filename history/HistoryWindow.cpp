@@ -155,7 +155,7 @@ void HistoryWindow::refresh()
 QString HistoryWindow::reachText() const
 {
     const HistoryStore &s = m_recorder.store();
-    const QLocale c = QLocale::c();
+    const QLocale c = QLocale(QLocale::Japanese, QLocale::Japan);
     if (s.size() == 0 && s.spans().empty())
         return tr("履歴はまだありません（上限 %1 件の変化）").arg(c.toString(qlonglong(s.limit())));
     QString text = tr("%1 件の変化を保持（上限 %2 件）、%3 から")

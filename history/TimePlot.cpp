@@ -111,6 +111,19 @@ QList<QPair<int, int>> TimePlot::gapColumns() const
     return gaps;
 }
 
+std::vector<char> TimePlot::keysInView() const
+{
+    std::vector<char> in(std::size_t(m_store.keyCount()), 0);
+    const qsizetype i0 = m_store.lowerBound(m_paintStart);
+    const qsizetype i1 = m_store.lowerBound(m_paintEnd + 1);
+    const std::vector<HistoryStore::State> states = m_store.statesBefore(i0);
+    for (std::size_t k = 0; k < states.size(); ++k)
+        in[k] = states[k].shown ? 1 : 0;
+    for (qsizetype i = i0; i < i1; ++i)
+        in[m_store.at(i).key] = 1;
+    return in;
+}
+
 void TimePlot::paintEvent(QPaintEvent *)
 {
     QPainter p(viewport());

@@ -44,6 +44,8 @@ protected:
     int plotWidth() const;
     // The gaps (no frames heard) within the shown range, as x ranges of the viewport.
     QList<QPair<int, int>> gapColumns() const;
+    // Per key: whether it was on the display at some time of the range being painted.
+    std::vector<char> keysInView() const;
     // Marks the axis strip at x (a change there); collected while painting the rows.
     std::vector<quint8> &changeColumns() { return m_changeColumns; }
 

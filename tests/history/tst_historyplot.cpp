@@ -43,6 +43,7 @@ private slots:
     void init();
     void levelsAtKnownTimes_data();
     void levelsAtKnownTimes();
+    void rowsFollowTheKeysShownInView();
     void trendsDrawEachChannelAtItsValue_data();
     void trendsDrawEachChannelAtItsValue();
 
@@ -140,6 +141,25 @@ void tst_HistoryPlot::levelsAtKnownTimes()
     QCOMPARE(image.pixelColor(x, BitTimeline::onSampleY(top)), on.isValid() ? on : base);
     QCOMPARE(image.pixelColor(x, BitTimeline::offSampleY(top)),
              off.isValid() ? off : (on.isValid() ? on : base));
+}
+
+void tst_HistoryPlot::rowsFollowTheKeysShownInView()
+{
+    HistoryView view(m_store);
+    view.now = [] { return kT0 + 15 * kS; };
+    BitTimeline timeline(m_store, view);
+    timeline.resize(830, 1600);
+    timeline.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&timeline));
+    view.setRange(kT0, kT0 + 12 * kS);
+    QTRY_VERIFY(timeline.bitRowY(m_in, 0) > 0);
+    const int outBelowIn = timeline.bitRowY(m_out, 0);
+    QVERIFY(outBelowIn > timeline.bitRowY(m_in, 15));
+    // IN 016 left the display at 9 s: after that its rows go, and the next line's move up.
+    view.setRange(kT0 + 9 * kS + kS / 2, kT0 + 12 * kS);
+    QTRY_COMPARE(timeline.bitRowY(m_in, 0), -1);
+    QVERIFY(timeline.bitRowY(m_out, 0) > 0);
+    QVERIFY(timeline.bitRowY(m_out, 0) < outBelowIn);
 }
 
 void tst_HistoryPlot::trendsDrawEachChannelAtItsValue_data()

@@ -104,7 +104,7 @@ void tst_History::menuItemOpensTheWindow()
     QVERIFY(window->isVisible());
     QVERIFY(window->isWindow());
     QVERIFY(!window->isModal());
-    QVERIFY(window->timeline().bitRowY(0, 0) > 0);
+    QTRY_VERIFY(window->timeline().bitRowY(0, 0) > 0);
     QVERIFY(window->reachText().startsWith(QStringLiteral("1 件の変化を保持")));
     // The main window keeps its fixed size.
     QCOMPARE(form.outerSize(), QSize(694, 332));
