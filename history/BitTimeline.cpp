@@ -265,15 +265,17 @@ void BitTimeline::paintLabels(QPainter &p, int scroll)
         if (r.type == Row::KeyHeader) {
             p.fillRect(0, y + h - 1, viewport()->width(), 1, pal.color(QPalette::Midlight));
             p.setFont(bold);
-            p.setPen(onColour(key.kind) == onColour(QString()) ? pal.color(QPalette::Text)
-                                                               : offColour(key.kind));
+            // The kind's colour as a swatch: as text, bright green or dark red would not read on
+            // every theme's background.
+            p.fillRect(4, y + 4, 10, h - 8, onColour(key.kind));
+            p.setPen(pal.color(QPalette::Text));
             const QString what =
                 key.word ? tr("%1 %2（ワード%3）").arg(key.kind, key.addrText).arg(key.wordNumber())
                          : tr("%1 %2（ビット%3～%4）")
                                .arg(key.kind, key.addrText)
                                .arg(key.first)
                                .arg(key.first + 15);
-            p.drawText(QRect(4, y, kLabelWidth - 8, h), Qt::AlignVCenter | Qt::AlignLeft, what);
+            p.drawText(QRect(18, y, kLabelWidth - 22, h), Qt::AlignVCenter | Qt::AlignLeft, what);
             p.setFont(normal);
             continue;
         }

@@ -6,10 +6,13 @@ HistoryStore::HistoryStore(qsizetype limit) : m_limit(std::max<qsizetype>(1, lim
 
 int HistoryStore::keyOf(const HistoryKey &key, int line)
 {
-    for (std::size_t i = 0; i < m_keys.size(); ++i) {
-        if (m_keys[i].key == key)
-            return int(i);
-    }
+    // Looked up for every changed line: a hash, as a noisy line can bring many addresses.
+    const QString id =
+        key.kind + QChar(0) + QChar(key.word ? u'W' : u'B') + QString::number(key.first);
+    const auto found = m_index.constFind(id);
+    if (found != m_index.constEnd())
+        return *found;
+    m_index.insert(id, int(m_keys.size()));
     m_keys.push_back({key, line});
     m_current.emplace_back();
     m_baseline.emplace_back();
@@ -82,6 +85,7 @@ void HistoryStore::trimSpans()
 void HistoryStore::clear()
 {
     m_keys.clear();
+    m_index.clear();
     m_current.clear();
     m_baseline.clear();
     m_ring.clear();

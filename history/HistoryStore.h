@@ -2,6 +2,8 @@
 
 #include "history/HistoryKey.h"
 
+#include <QHash>
+#include <QString>
 #include <QtGlobal>
 #include <deque>
 #include <vector>
@@ -110,6 +112,7 @@ private:
     };
     qsizetype m_limit;
     std::vector<KeyEntry> m_keys;
+    QHash<QString, int> m_index;
     std::vector<State> m_current;
     std::vector<State> m_baseline;
     std::vector<Change> m_ring;
