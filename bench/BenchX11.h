@@ -5,11 +5,11 @@
 // time.
 #include "bench/BenchSupport.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QElapsedTimer>
 #include <chrono>
 #include <csignal>
 #include <cstring>

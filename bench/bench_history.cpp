@@ -49,8 +49,8 @@ void fillHistory(HistoryStore &s, qsizetype changes, qint64 t0)
         quint16 value = n;
         if (line == 3) {
             const int channel = int(n % 8);
-            value = quint16((channel << 13) |
-                            ((2000 + channel * 700 + int(n / 8) % 1500) & 0x1FFF));
+            value =
+                quint16((channel << 13) | ((2000 + channel * 700 + int(n / 8) % 1500) & 0x1FFF));
         }
         s.record(t, keys[line], line, value);
         s.frame(t);
@@ -156,8 +156,7 @@ int main(int argc, char **argv)
     char note[96];
     std::snprintf(note, sizeof note, "(%.1f MB allocated by the store)",
                   double(store.bytesHeld()) / (1024.0 * 1024.0));
-    row("1,000,000 changes: resident memory they add", after - before, "MB", Goal::Below, 64,
-        note);
+    row("1,000,000 changes: resident memory they add", after - before, "MB", Goal::Below, 64, note);
 
     HistoryView &view = window.view();
     view.fit();

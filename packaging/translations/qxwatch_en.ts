@@ -36,6 +36,21 @@
     </message>
 </context>
 <context>
+    <name>BitTimeline</name>
+    <message>
+        <source>ライン%1</source>
+        <translation>Line %1</translation>
+    </message>
+    <message>
+        <source>%1 %2（ワード%3）</source>
+        <translation>%1 %2 (word %3)</translation>
+    </message>
+    <message>
+        <source>%1 %2（ビット%3～%4）</source>
+        <translation>%1 %2 (bits %3–%4)</translation>
+    </message>
+</context>
+<context>
     <name>ChannelMonitor</name>
     <message>
         <source>表示クリア</source>
@@ -64,6 +79,25 @@
     <message>
         <source>16進表示</source>
         <translation>Hex</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelTrends</name>
+    <message>
+        <source>%1 %2（ワード%3）%4</source>
+        <translation>%1 %2 (word %3)%4</translation>
+    </message>
+    <message>
+        <source> 12ビット</source>
+        <translation> 12-bit</translation>
+    </message>
+    <message>
+        <source> 13ビット</source>
+        <translation> 13-bit</translation>
+    </message>
+    <message>
+        <source>CH%1</source>
+        <translation>CH%1</translation>
     </message>
 </context>
 <context>
@@ -438,6 +472,104 @@ Saving will change this part of the file. Save anyway?</translation>
     <message>
         <source>&apos;%1&apos; は整数ではありません</source>
         <translation>&apos;%1&apos; is not an integer</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryControl</name>
+    <message>
+        <source>履歴(&amp;H)…</source>
+        <translation>&amp;History…</translation>
+    </message>
+    <message>
+        <source>表示の履歴（ビットの変化と8チャンネルの値）を表示します</source>
+        <translation>Shows the history of the display (bit changes and eight-channel values)</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>履歴 - QXモニター</source>
+        <translation>History - QX Monitor</translation>
+    </message>
+    <message>
+        <source>拡大(&amp;I)</source>
+        <translation>Zoom &amp;In</translation>
+    </message>
+    <message>
+        <source>時間軸を拡大します</source>
+        <translation>Zooms the time axis in</translation>
+    </message>
+    <message>
+        <source>縮小(&amp;O)</source>
+        <translation>Zoom &amp;Out</translation>
+    </message>
+    <message>
+        <source>時間軸を縮小します</source>
+        <translation>Zooms the time axis out</translation>
+    </message>
+    <message>
+        <source>全体(&amp;W)</source>
+        <translation>&amp;Whole History</translation>
+    </message>
+    <message>
+        <source>保持している履歴全体を表示します</source>
+        <translation>Shows the whole history held</translation>
+    </message>
+    <message>
+        <source>CSVに書き出す(&amp;C)…</source>
+        <translation>Export as &amp;CSV…</translation>
+    </message>
+    <message>
+        <source>表示している範囲をCSVファイルに書き出します</source>
+        <translation>Writes the range shown to a CSV file</translation>
+    </message>
+    <message>
+        <source>PNGで保存(&amp;P)…</source>
+        <translation>Save as &amp;PNG…</translation>
+    </message>
+    <message>
+        <source>このウィンドウをPNG画像として保存します</source>
+        <translation>Saves this window as a PNG picture</translation>
+    </message>
+    <message>
+        <source>チャンネル:</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>チャンネル%1の曲線を表示します</source>
+        <translation>Shows the curve of channel %1</translation>
+    </message>
+    <message>
+        <source>履歴はまだありません（上限 %1 件の変化）</source>
+        <translation>No history yet (up to %1 changes)</translation>
+    </message>
+    <message>
+        <source>%1 件の変化を保持（上限 %2 件）、%3 から</source>
+        <translation>%1 changes held (up to %2), from %3</translation>
+    </message>
+    <message>
+        <source>。それより古い %1 件は捨てました</source>
+        <translation>; %1 older ones were dropped</translation>
+    </message>
+    <message>
+        <source>ファイル %1 を作成できません</source>
+        <translation>Cannot create the file %1</translation>
+    </message>
+    <message>
+        <source>履歴の書き出し先</source>
+        <translation>Export the history to</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;すべてのファイル (*)</source>
+        <translation>CSV (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>画像の保存先</source>
+        <translation>Save the picture to</translation>
+    </message>
+    <message>
+        <source>PNG画像 (*.png);;すべてのファイル (*)</source>
+        <translation>PNG pictures (*.png);;All files (*)</translation>
     </message>
 </context>
 <context>

@@ -67,19 +67,17 @@ void tst_HistoryCsv::rangeRows_data()
 
     QTest::newRow("everything, 13-bit")
         << 0.0 << 4.0 << false
-        << QStringList{at(0) + ",IN,016,b0(16),1", at(0) + ",IN,016,b15(31),0",
-                       at(1) + ",IN,016,b0(16),0", at(1) + ",IN,016,b1(17),1",
+        << QStringList{at(0) + ",IN,016,b0(16),1",  at(0) + ",IN,016,b15(31),0",
+                       at(1) + ",IN,016,b0(16),0",  at(1) + ",IN,016,b1(17),1",
                        at(1) + ",IN,016,b15(31),1", at(2) + ",OUT,W05,b0(5-0),1",
-                       at(2) + ",OUT,W05,ch4,291", at(3) + ",IN,016,,"}
+                       at(2) + ",OUT,W05,ch4,291",  at(3) + ",IN,016,,"}
         << 16 + 3 + 17 + 1;
-    QTest::newRow("12-bit word format") << 1.5 << 2.5 << true
-                                        << QStringList{at(1.5) + ",IN,016,b15(31),1",
-                                                       at(2) + ",OUT,W05,ch0,291"}
-                                        << 16 + 17;
+    QTest::newRow("12-bit word format")
+        << 1.5 << 2.5 << true
+        << QStringList{at(1.5) + ",IN,016,b15(31),1", at(2) + ",OUT,W05,ch0,291"} << 16 + 17;
     QTest::newRow("a range after everything: the state at its start")
-        << 3.5 << 4.0 << false << QStringList{at(3.5) + ",OUT,W05,b15(5-15),1",
-                                              at(3.5) + ",OUT,W05,ch4,291"}
-        << 17;
+        << 3.5 << 4.0 << false
+        << QStringList{at(3.5) + ",OUT,W05,b15(5-15),1", at(3.5) + ",OUT,W05,ch4,291"} << 17;
 }
 
 void tst_HistoryCsv::rangeRows()
@@ -89,8 +87,8 @@ void tst_HistoryCsv::rangeRows()
     QFETCH(bool, twelveBit);
     QFETCH(QStringList, rows);
     QFETCH(int, count);
-    const QString text = HistoryCsv::text(m_store, kT0 + qint64(from * kS),
-                                          kT0 + qint64(to * kS), twelveBit);
+    const QString text =
+        HistoryCsv::text(m_store, kT0 + qint64(from * kS), kT0 + qint64(to * kS), twelveBit);
     QStringList lines = text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.takeFirst(), QStringLiteral("時刻,種別,アドレス,ビット/チャンネル,値"));
     QCOMPARE(lines.takeLast(), QString());

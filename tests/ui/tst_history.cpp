@@ -29,7 +29,8 @@ QStringList changes(const HistoryStore &s)
         const HistoryKey &k = s.key(int(c.key));
         out << QStringLiteral("%1 %2:%3")
                    .arg(k.kind)
-                   .arg(k.word ? QStringLiteral("W%1").arg(k.wordNumber()) : QString::number(k.first))
+                   .arg(k.word ? QStringLiteral("W%1").arg(k.wordNumber())
+                               : QString::number(k.first))
                    .arg(c.shown ? QString::number(c.value, 16) : QStringLiteral("-"));
     }
     return out;
@@ -65,8 +66,8 @@ void tst_History::knownFrameStreamBecomesTheHistory()
     // Bit mode: the second line of the block of cursor 070 shows the bits 80 .. 95.
     receive(form, port, frame('v', 1, false, '1', "070", "F000"));
     // "IN 016" left first in data mode, then the OUT word W05 for the bit-mode row.
-    QCOMPARE(changes(store), (QStringList{"IN 16:1", "OUT W5:8123", "IN 16:3", "IN 16:-",
-                                          "IN 32:3", "OUT W5:-", "IN 80:f000"}));
+    QCOMPARE(changes(store), (QStringList{"IN 16:1", "OUT W5:8123", "IN 16:3", "IN 16:-", "IN 32:3",
+                                          "OUT W5:-", "IN 80:f000"}));
     QCOMPARE(store.keyCount(), 4);
     QCOMPARE(int(store.spans().size()), 1);
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000;
