@@ -90,6 +90,8 @@ HistoryWindow::HistoryWindow(HistoryRecorder &recorder, SettingsFile settings, Q
 
     m_reach = new QLabel(this);
     m_reach->setObjectName("HistoryReach");
+    // Its text changes with every refresh; its size must not ask for a new layout each time.
+    m_reach->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

@@ -28,7 +28,7 @@ class HistoryWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kRefreshPeriod = 200; // ms
+    static constexpr int kRefreshPeriod = 500; // ms
     static const QString kSection;
 
     HistoryWindow(HistoryRecorder &recorder, SettingsFile settings, QWidget *parent = nullptr);
