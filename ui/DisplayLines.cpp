@@ -7,6 +7,7 @@
 #include "platform/SjisText.h"
 #include "platform/widgets/ImageBox.h"
 #include "ui/FormContext.h"
+#include "ui/LineBox.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -28,9 +29,34 @@ QString frameText(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+// The raw frame of a line: never seen, it only keeps its text (and tells of each change). A line
+// edit lays out and draws its text anew on every change; this one does that only while shown.
+class RawFrameField : public QLineEdit
+{
+public:
+    explicit RawFrameField(QWidget *parent) : QLineEdit(parent)
+    {
+        setReadOnly(true);
+        hide();
+        setEchoMode(QLineEdit::NoEcho);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        setEchoMode(QLineEdit::Normal);
+        QLineEdit::showEvent(event);
+    }
+    void hideEvent(QHideEvent *event) override
+    {
+        QLineEdit::hideEvent(event);
+        setEchoMode(QLineEdit::NoEcho);
+    }
+};
+
 QLabel *makeBox(QWidget *parent, const QString &name, const QRect &geometry, const QString &text)
 {
-    auto *box = new QLabel(text, parent);
+    auto *box = new LineBox(text, parent);
     box->setObjectName(name);
     box->setGeometry(geometry);
     // The boxes never change size: a new text then asks for no new layout of the client area.
@@ -112,10 +138,9 @@ void DisplayLines::build()
         m_io[n] = makeBox(client, QStringLiteral("IO%1").arg(n + 1), {8, top, 33, 20}, "--");
         m_addr[n] = makeBox(client, QStringLiteral("Addr%1").arg(n + 1), {44, top, 33, 20}, "000");
         m_data[n] = makeBox(client, QStringLiteral("Data%1").arg(n + 1), {80, top, 49, 20}, "0000");
-        m_edit[n] = new QLineEdit(client);
+        m_edit[n] = new RawFrameField(client);
         m_edit[n]->setObjectName(QStringLiteral("Edit%1").arg(n + 1));
         m_edit[n]->setGeometry(920, 40 + 24 * n, 121, 20);
-        m_edit[n]->setReadOnly(true);
     }
     m_bitAddrTxt = makeBox(client, "BitAddrTxt", {8, kRowTop[1], 69, 20}, tr("000 ～ 063"));
     m_bitAddrTxt->hide();

@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPaintEvent>
 #include <QSet>
 #include <QTest>
@@ -113,6 +114,38 @@ private slots:
         // The lamp paints itself whole: the frame beneath it is not drawn for it.
         for (const PaintLog::Paint &p : std::as_const(log.paints))
             QVERIFY2(p.name != QLatin1String("Shape1"), "the lamp frame was repainted");
+    }
+
+    // The raw frame fields are never seen: hidden, they keep each line's last frame and tell
+    // of every change; shown (as nothing in the window does), they show what they keep.
+    void rawFramesAreKeptUnseen()
+    {
+        TForm1 form(m_forms.shared());
+        FakePort port;
+        form.context().link.setPort(&port);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *edit = form.findChild<QLineEdit *>(QStringLiteral("Edit2"));
+        QVERIFY(edit);
+        QVERIFY(!edit->isVisible());
+        QStringList changes;
+        connect(edit, &QLineEdit::textChanged, this,
+                [&changes](const QString &text) { changes << text; });
+
+        const QByteArray first = frame('p', 1, false, '1', "016", "00F0");
+        const QByteArray second = frame('p', 1, false, '1', "016", "00F1");
+        receive(form, port, first);
+        receive(form, port, first);
+        receive(form, port, second);
+        QCOMPARE(changes, QStringList({QString::fromLatin1(first), QString::fromLatin1(second)}));
+        QCOMPARE(edit->text(), QString::fromLatin1(second));
+
+        edit->show();
+        QCOMPARE(edit->displayText(), QString::fromLatin1(second));
+        receive(form, port, first);
+        QCOMPARE(edit->displayText(), QString::fromLatin1(first));
+        edit->hide();
+        QCOMPARE(edit->text(), QString::fromLatin1(first));
     }
 
     void lampsStayNamedNumberedAndAccessible()
