@@ -16,8 +16,25 @@ DisplayFreshness::DisplayFreshness(FormContext &ctx, QObject *parent) : QObject(
         QAccessible::updateAccessibility(&event);
     };
     m_quiet.setSingleShot(true);
-    m_quiet.setInterval(kQuietTime);
-    connect(&m_quiet, &QTimer::timeout, this, [this] { setStale(m_connected); });
+    connect(&m_quiet, &QTimer::timeout, this, &DisplayFreshness::quietTimeUp);
+}
+
+void DisplayFreshness::watchFromNow()
+{
+    m_sinceFrame.start();
+    m_quiet.start(kQuietTime);
+}
+
+void DisplayFreshness::quietTimeUp()
+{
+    // The timer runs from the first frame of a period, not the last: dozens of frames a second
+    // would otherwise restart it dozens of times a second. It looks again for what is left.
+    const auto since = std::chrono::milliseconds(m_sinceFrame.elapsed());
+    if (m_connected && since < kQuietTime) {
+        m_quiet.start(kQuietTime - since);
+        return;
+    }
+    setStale(m_connected);
 }
 
 void DisplayFreshness::connectionChanged(bool connected)
@@ -26,7 +43,7 @@ void DisplayFreshness::connectionChanged(bool connected)
     setStale(false);
     // A connection that never brings a frame is as quiet as one whose frames stopped.
     if (connected)
-        m_quiet.start();
+        watchFromNow();
     else
         m_quiet.stop();
 }
@@ -34,8 +51,11 @@ void DisplayFreshness::connectionChanged(bool connected)
 void DisplayFreshness::frameTaken()
 {
     setStale(false);
-    if (m_connected)
-        m_quiet.start();
+    if (m_connected) {
+        m_sinceFrame.start();
+        if (!m_quiet.isActive())
+            m_quiet.start(kQuietTime);
+    }
     announceStateText();
 }
 
@@ -69,7 +89,10 @@ void DisplayFreshness::setStale(bool stale)
 
 void DisplayFreshness::announceStateText()
 {
-    auto *status = m_ctx.element<QLabel>(QStringLiteral("Status"));
+    // Looked up once: this runs for every frame.
+    if (!m_status)
+        m_status = m_ctx.element<QLabel>(QStringLiteral("Status"));
+    QLabel *status = m_status;
     if (!status || status->text() == m_stateText)
         return;
     m_stateText = status->text();

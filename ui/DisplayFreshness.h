@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <chrono>
@@ -35,11 +38,15 @@ public:
     std::function<void(QObject *element)> announce;
 
 private:
+    void watchFromNow();
+    void quietTimeUp();
     void setStale(bool stale);
     void announceStateText();
 
     FormContext &m_ctx;
     QTimer m_quiet;
+    QElapsedTimer m_sinceFrame;
+    QPointer<QLabel> m_status;
     bool m_connected = false;
     bool m_stale = false;
     QString m_stateText;

@@ -293,8 +293,15 @@ void DisplayLines::handleFrame(const DisplayFrame &frame)
     lineContent(frame);
 }
 
-void DisplayLines::setTitleIf(const QString &title)
+void DisplayLines::setModeTitle(bool bitMode)
 {
+    // Made again only when the mark changes: every frame asks for its mode's caption.
+    if (m_titles.mark != titleMark || m_titles.bit.isEmpty()) {
+        m_titles.mark = titleMark;
+        m_titles.bit = tr("QXモニター") + titleMark + tr("[ビットモード]");
+        m_titles.data = tr("QXモニター") + titleMark + tr("[データモード]");
+    }
+    const QString &title = bitMode ? m_titles.bit : m_titles.data;
     if (m_ctx.form && m_ctx.form->windowTitle() != title)
         m_ctx.form->setWindowTitle(title);
 }
@@ -312,7 +319,7 @@ void DisplayLines::setOuterHeight(const std::function<int()> &modeHeight)
 void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 {
     m_ctx.link.setBitMode(true);
-    setTitleIf(tr("QXモニター") + titleMark + tr("[ビットモード]"));
+    setModeTitle(true);
     setOuterHeight(BitModeHeight);
     setShown(m_el.tenKeyPanel, false);
     setShown(m_el.ioPanel, false);
@@ -364,7 +371,7 @@ void DisplayLines::applyBitLayout(const DisplayFrame &frame)
 void DisplayLines::applyDataLayout()
 {
     m_ctx.link.setBitMode(false);
-    setTitleIf(tr("QXモニター") + titleMark + tr("[データモード]"));
+    setModeTitle(false);
     setShown(m_el.bitModeHelp, false);
     setOuterHeight(DataModeHeight);
     setShown(m_el.tenKeyPanel, true);

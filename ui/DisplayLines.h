@@ -96,7 +96,7 @@ private:
     // Sets a line's three texts; true when any of them changed.
     bool setLineTexts(int line, const QString &kind, const QString &addr, const QString &data);
     void setOuterHeight(const std::function<int()> &modeHeight);
-    void setTitleIf(const QString &title);
+    void setModeTitle(bool bitMode);
     void toggleIndicator();
     void showIndicatorState();
 
@@ -132,6 +132,10 @@ private:
     } m_el;
     // The colour kind of the lamp pictures OnLed and OffLed hold: green until an OUT line.
     ImageBox::Colour m_lampColour = ImageBox::Colour::Green;
+    // The two mode captions for the titleMark they were made with.
+    struct {
+        QString mark, bit, data;
+    } m_titles;
     int m_statusState = -1; // 0 monitor, 1 debug, -1 not shown yet
     // The conversion message the bit range last put in the status bar; empty when none.
     QString m_rangeMessage;

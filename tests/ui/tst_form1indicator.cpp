@@ -3,8 +3,10 @@
 #include "tests/ui/FormFixture.h"
 #include "ui/DisplayFreshness.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 
 class tst_Form1Indicator : public QObject
@@ -107,6 +109,35 @@ private slots:
         freshness.connectionChanged(false);
         QTest::qWait(int(DisplayFreshness::kQuietTime.count()) + 500);
         QVERIFY(!freshness.stale());
+    }
+
+    // The quiet time counts from the last frame, however long frames have been coming.
+    void steadyFramesNeverMarkTheDisplayStale()
+    {
+        TForm1 form(m_forms.options());
+        FakePort port;
+        form.context().link.setPort(&port);
+        DisplayFreshness &freshness = form.displayFreshness();
+        freshness.connectionChanged(true);
+        QElapsedTimer streaming;
+        streaming.start();
+        bool everStale = false;
+        QTimer beat;
+        int n = 0;
+        connect(&beat, &QTimer::timeout, this, [&] {
+            everStale = everStale || freshness.stale();
+            receive(form, port,
+                    Frames::displayFrame('r', 0x70, '1', "000", n++ % 2 ? "0001" : "0002"));
+        });
+        beat.start(DisplayFreshness::kQuietTime / 8);
+        QTRY_VERIFY_WITH_TIMEOUT(streaming.elapsed() > 2 * DisplayFreshness::kQuietTime.count(),
+                                 3 * DisplayFreshness::kQuietTime.count());
+        beat.stop();
+        QVERIFY(!everStale);
+        QVERIFY(!freshness.stale());
+        const qint64 lastFrame = streaming.elapsed();
+        QTRY_VERIFY_WITH_TIMEOUT(freshness.stale(), 2 * DisplayFreshness::kQuietTime.count());
+        QVERIFY(streaming.elapsed() - lastFrame >= DisplayFreshness::kQuietTime.count() - 50);
     }
 };
 
