@@ -47,12 +47,14 @@ void LineBox::paintEvent(QPaintEvent *event)
     // aligned edge (by default half an "x" in a framed label), in the text's own direction.
     const int m = margin();
     QRect inside = contentsRect().adjusted(m, m, -m, -m);
-    int in = indent();
-    if (in < 0 && frameWidth() > 0)
-        in = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - m;
     const bool rightToLeft = text().isRightToLeft();
     const Qt::Alignment align =
         QStyle::visualAlignment(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight, alignment());
+    const Qt::Alignment edges = Qt::AlignLeft | Qt::AlignRight | Qt::AlignTop | Qt::AlignBottom;
+    int in = indent();
+    // Centred text (the line boxes') touches no edge: the indent is not even worked out.
+    if (in < 0 && frameWidth() > 0 && (align & edges))
+        in = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - m;
     if (in > 0) {
         if (align & Qt::AlignLeft)
             inside.setLeft(inside.left() + in);
