@@ -1,9 +1,11 @@
 #include "ui/LineBox.h"
 
+#include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QTextDocument>
+#include <deque>
 
 LineBox::LineBox(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
@@ -16,6 +18,53 @@ LineBox::GroundKey LineBox::groundKey() const
 {
     return {size(),      devicePixelRatio(), palette().cacheKey(), palette().currentColorGroup(),
             isEnabled(), frameStyle(),       lineWidth(),          midLineWidth()};
+}
+
+QPixmap LineBox::sharedGround()
+{
+    // Boxes of one make (the four kind boxes, the four address boxes, ...) share one picture.
+    // Their palettes are equal but not one, so they are compared by value, which happens only
+    // when a box's own key changes. A handful of makes exist; the oldest goes past that.
+    struct Shared {
+        QSize size;
+        qreal ratio;
+        QPalette palette;
+        bool enabled;
+        QPalette::ColorRole role;
+        const QStyle *style;
+        int frameStyle, lineWidth, midLineWidth;
+        QPixmap picture;
+    };
+    static std::deque<Shared> shared;
+    // Pictures go with the application object, not after it.
+    static const bool cleared = [] {
+        qAddPostRoutine([] { shared.clear(); });
+        return true;
+    }();
+    (void)cleared;
+    const QPalette &pal = palette();
+    for (const Shared &s : shared) {
+        if (s.size == size() && s.ratio == m_groundKey.ratio && s.enabled == isEnabled() &&
+            s.role == backgroundRole() && s.style == style() && s.frameStyle == frameStyle() &&
+            s.lineWidth == lineWidth() && s.midLineWidth == midLineWidth() &&
+            s.palette.currentColorGroup() == pal.currentColorGroup() && s.palette == pal)
+            return s.picture;
+    }
+    QPixmap picture(size() * m_groundKey.ratio);
+    picture.setDevicePixelRatio(m_groundKey.ratio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter p(&picture);
+        p.fillRect(rect(), pal.brush(backgroundRole()));
+        drawFrame(&p);
+    }
+    // A copy leaves behind the paint engine the drawing made, which would stay with the picture.
+    picture = picture.copy();
+    shared.push_back({size(), m_groundKey.ratio, pal, isEnabled(), backgroundRole(), style(),
+                      frameStyle(), lineWidth(), midLineWidth(), picture});
+    if (shared.size() > 16)
+        shared.pop_front();
+    return picture;
 }
 
 void LineBox::paintEvent(QPaintEvent *event)
@@ -34,12 +83,7 @@ void LineBox::paintEvent(QPaintEvent *event)
     const GroundKey key = groundKey();
     if (m_ground.isNull() || !(key == m_groundKey)) {
         m_groundKey = key;
-        m_ground = QPixmap(size() * key.ratio);
-        m_ground.setDevicePixelRatio(key.ratio);
-        m_ground.fill(Qt::transparent);
-        QPainter p(&m_ground);
-        p.fillRect(rect(), palette().brush(backgroundRole()));
-        drawFrame(&p);
+        m_ground = sharedGround();
     }
     QPainter p(this);
     p.drawPixmap(0, 0, m_ground);

@@ -31,6 +31,7 @@ private:
         bool operator==(const GroundKey &) const = default;
     };
     GroundKey groundKey() const;
+    QPixmap sharedGround();
 
     QPixmap m_ground;
     GroundKey m_groundKey;
