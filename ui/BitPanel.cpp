@@ -199,6 +199,30 @@ QWidget *BitPanel::slot(int index) const
     return m_ctx.element<QWidget>(ControlTable::nameOf(index));
 }
 
+ImageBox *BitPanel::lampSlot(int lamp) const
+{
+    QPointer<ImageBox> &kept = m_lampSlots.at(std::size_t(lamp));
+    if (!kept)
+        kept = qobject_cast<ImageBox *>(slot(ControlTable::kImage + lamp));
+    return kept;
+}
+
+QLabel *BitPanel::labSlot(int entry) const
+{
+    QPointer<QLabel> &kept = m_labSlots.at(std::size_t(entry));
+    if (!kept)
+        kept = qobject_cast<QLabel *>(slot(ControlTable::kLab + entry));
+    return kept;
+}
+
+QLineEdit *BitPanel::cmntEditSlot(int entry) const
+{
+    QPointer<QLineEdit> &kept = m_cmntEditSlots.at(std::size_t(entry));
+    if (!kept)
+        kept = qobject_cast<QLineEdit *>(slot(ControlTable::kCmntEdit + entry));
+    return kept;
+}
+
 QString BitPanel::lineText(int slotBase, int line) const
 {
     return textOf(slot(slotBase + line));
@@ -312,9 +336,8 @@ void BitPanel::ShowCommentLine(int line)
 
     for (int m = 0; m < 16; ++m) {
         const int k = 16 * line + m;
-        auto *lamp = qobject_cast<ImageBox *>(slot(ControlTable::kImage + k));
-        const int copy = kCommentLampOffset + k;
-        auto *mirror = qobject_cast<ImageBox *>(slot(ControlTable::kImage + copy));
+        ImageBox *lamp = lampSlot(k);
+        ImageBox *mirror = lampSlot(kCommentLampOffset + k);
         if (lamp && mirror) {
             mirror->setPicture(lamp->picture());
             mirror->setLampState(lamp->isOn(), lamp->colour());
@@ -365,8 +388,18 @@ void BitPanel::ShowCommentLine(int line)
                       : out ? commentAt(c.CommentBO, base + m)
                             : QString();
         }
-        setTextOf(slot(ControlTable::kLab + n), label);
-        setTextOf(slot(ControlTable::kCmntEdit + n), comment);
+        if (QLabel *lab = labSlot(n)) {
+            if (lab->text() != label)
+                lab->setText(label);
+        } else {
+            setTextOf(slot(ControlTable::kLab + n), label);
+        }
+        if (QLineEdit *edit = cmntEditSlot(n)) {
+            if (edit->text() != comment)
+                edit->setText(comment);
+        } else {
+            setTextOf(slot(ControlTable::kCmntEdit + n), comment);
+        }
     }
 }
 

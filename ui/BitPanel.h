@@ -3,12 +3,15 @@
 #include <QColor>
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <chrono>
 
 struct FormContext;
 class ImageBox;
+class QLabel;
+class QLineEdit;
 class QWidget;
 
 // The 64-lamp bit panel: lamps Image0 .. Image63 in four rows of sixteen under the column labels
@@ -75,9 +78,17 @@ private:
     void build();
     // The element of a ControlTable slot; found by its name while the table is not filled.
     QWidget *slot(int index) const;
+    // The elements the comment refresh of every frame sets, kept once found: a type check per
+    // element and frame cost more than the rest of that refresh. Null while missing.
+    ImageBox *lampSlot(int lamp) const;
+    QLabel *labSlot(int entry) const;
+    QLineEdit *cmntEditSlot(int entry) const;
     QString lineText(int slotBase, int line) const;
 
     FormContext &m_ctx;
     QWidget *m_cursor = nullptr;
     bool m_moving = false;
+    mutable std::array<QPointer<ImageBox>, 128> m_lampSlots;
+    mutable std::array<QPointer<QLabel>, 64> m_labSlots;
+    mutable std::array<QPointer<QLineEdit>, 64> m_cmntEditSlots;
 };
