@@ -1,6 +1,6 @@
 #include "history/HistoryKey.h"
 
-#include "platform/Exceptions.h"
+#include "link/BitAddress.h"
 
 std::optional<HistoryKey> HistoryKey::forLine(int line, const QString &kind, const QString &addr,
                                               const QString &data, bool bitMode)
@@ -11,18 +11,7 @@ std::optional<HistoryKey> HistoryKey::forLine(int line, const QString &kind, con
     key.kind = kind;
     key.addrText = addr;
     const bool wordAddr = addr.startsWith(QLatin1Char('W'));
-    qint64 base = 0;
-    if (addr.size() >= 3 && addr.at(2) == QLatin1Char(' '))
-        base = 0;
-    else if (data.startsWith(QLatin1Char('R')))
-        base = 0;
-    else if (wordAddr)
-        base = 16 * qint64(StrToIntDef(addr.mid(1, 2), 0));
-    else {
-        base = StrToIntDef(addr, 0);
-        if (bitMode)
-            base = 64 * (base / 64);
-    }
+    const qint64 base = BitAddress::lineBase(addr, data, bitMode);
     if (bitMode) {
         key.first = base + 16 * line;
     } else {

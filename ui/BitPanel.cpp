@@ -1,5 +1,6 @@
 #include "ui/BitPanel.h"
 
+#include "link/BitAddress.h"
 #include "link/KeyCodes.h"
 #include "link/UnitWait.h"
 #include "platform/Exceptions.h"
@@ -349,20 +350,7 @@ void BitPanel::ShowCommentLine(int line)
     const QString kind = lineText(ControlTable::kIO, line);
     const bool wordAddr = addr.startsWith(QLatin1Char('W'));
 
-    // 64-bit arithmetic: the address text is the unit's, and a long number must not overflow
-    // into a valid-looking index.
-    qint64 base = 0;
-    if (addr.size() >= 3 && addr.at(2) == QLatin1Char(' '))
-        base = 0;
-    else if (data.startsWith(QLatin1Char('R')))
-        base = 0;
-    else if (wordAddr)
-        base = 16 * qint64(StrToIntDef(addr.mid(1, 2), 0));
-    else {
-        base = StrToIntDef(addr, 0);
-        if (m_ctx.link.BitMode())
-            base = 64 * (base / 64);
-    }
+    const qint64 base = BitAddress::lineBase(addr, data, m_ctx.link.BitMode());
 
     const bool in = kind == KeyCodes::kindName(KeyCodes::Kind::In);
     const bool out = kind == KeyCodes::kindName(KeyCodes::Kind::Out);
