@@ -149,16 +149,21 @@ void TForm1::showEvent(QShowEvent *event)
         return;
     // The window manager's frame becomes known some time after the first show, without a
     // notice; until then the caption may stand above the area. Looked at for up to 15 seconds (a
-    // loaded desktop).
+    // loaded desktop), and for 2 seconds after the frame is known: the manager's move of the
+    // framed window can be seen after its frame size, and is then brought back into the area.
     auto *frameWatch = new QTimer(this);
     frameWatch->setInterval(100);
-    connect(frameWatch, &QTimer::timeout, this, [this, frameWatch, ticks = 0]() mutable {
-        if (frameGeometry().size() != size() || ++ticks >= 150) {
-            frameWatch->deleteLater();
-            frameWatch->stop();
-            keepInAvailableArea();
-        }
-    });
+    connect(frameWatch, &QTimer::timeout, this,
+            [this, frameWatch, ticks = 0, framedTicks = 0]() mutable {
+                const bool framed = frameGeometry().size() != size();
+                if (framed)
+                    keepInAvailableArea();
+                if ((framed && ++framedTicks >= 20) || ++ticks >= 150) {
+                    frameWatch->deleteLater();
+                    frameWatch->stop();
+                    keepInAvailableArea();
+                }
+            });
     frameWatch->start();
 }
 
