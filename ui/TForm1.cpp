@@ -8,6 +8,7 @@
 #include "platform/SettingsFile.h"
 #include "platform/widgets/ErrorGuard.h"
 #include "platform/widgets/GuardedApplication.h"
+#include "platform/widgets/WindowSystem.h"
 #include "tools/ChannelMonitor.h"
 #include "tools/IdScan.h"
 #include "tools/IdScanExport.h"
@@ -35,6 +36,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace
@@ -125,10 +127,11 @@ void TForm1::setOuterSize(int width, int height)
     layoutStatusBar();
 }
 
-void TForm1::keepInAvailableArea()
+void TForm1::keepInAvailableArea(bool askServer)
 {
-    // A window cut to the available area (its client area scrolls) is seen whole there.
-    if (!m_cutToScreen)
+    // A window cut to the available area (its client area scrolls) is seen whole there. Before
+    // it is shown, it is placed with the frame a window manager usually adds.
+    if (!m_cutToScreen || m_awaitingFrame)
         return;
     const QRect area = availableArea();
     const QSize frame = frameExtent();
@@ -137,31 +140,64 @@ void TForm1::keepInAvailableArea()
                    std::max(area.left(), area.right() + 1 - width() - frame.width())),
         std::clamp(y(), area.top(),
                    std::max(area.top(), area.bottom() + 1 - height() - frame.height())));
-    if (inside != pos())
+    if (inside != pos()) {
         move(inside);
+        return;
+    }
+    if (!askServer)
+        return;
+    // The toolkit can believe the frame inside while the manager has put the caption above
+    // the area: where the server has it is what counts, and the window is moved by the
+    // difference.
+    const std::optional<QRect> shown = WindowSystem::frameOnServer(this);
+    if (!shown)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const int aboveLeft = std::max(0, qRound(area.left() * ratio) - shown->left());
+    const int aboveTop = std::max(0, qRound(area.top() * ratio) - shown->top());
+    if (aboveLeft > 0 || aboveTop > 0)
+        move(pos() + QPoint(int(std::ceil(aboveLeft / ratio)), int(std::ceil(aboveTop / ratio))));
+}
+
+void TForm1::setVisible(bool visible)
+{
+    // Placed before the native window is made, so that it is made and mapped where it belongs.
+    if (visible && !isVisible())
+        keepInAvailableArea();
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    keepInAvailableArea();
-    if (!m_cutToScreen)
+    if (!m_cutToScreen || m_awaitingFrame)
         return;
-    // The window manager's frame becomes known some time after the first show, without a
-    // notice; until then the caption may stand above the area. Looked at for up to 15 seconds (a
-    // loaded desktop), and for 2 seconds after the frame is known: the manager's move of the
-    // framed window can be seen after its frame size, and is then brought back into the area.
+    if (frameGeometry().size() != size()) {
+        keepInAvailableArea();
+        return;
+    }
+    // Not moved again until the window manager has framed the window: a move between the map
+    // and the manager taking the window can be applied as the client's position while the
+    // toolkit takes it for the frame's. The frame becomes known without a notice, so it is
+    // looked for up to 15 seconds (a loaded desktop; no manager at all), and the window is kept
+    // in the area for 2 seconds after it is known: the manager's move of the framed window can
+    // be seen after its frame size.
+    m_awaitingFrame = true;
     auto *frameWatch = new QTimer(this);
     frameWatch->setInterval(100);
     connect(frameWatch, &QTimer::timeout, this,
             [this, frameWatch, ticks = 0, framedTicks = 0]() mutable {
                 const bool framed = frameGeometry().size() != size();
-                if (framed)
-                    keepInAvailableArea();
-                if ((framed && ++framedTicks >= 20) || ++ticks >= 150) {
-                    frameWatch->deleteLater();
+                const bool done = (framed && ++framedTicks >= 20) || ++ticks >= 150;
+                if (framed || done) {
+                    m_awaitingFrame = false;
+                    // Half a second after the frame is known and at the end, the place is
+                    // checked with the server.
+                    keepInAvailableArea(framedTicks == 5 || done);
+                }
+                if (done) {
                     frameWatch->stop();
-                    keepInAvailableArea();
+                    frameWatch->deleteLater();
                 }
             });
     frameWatch->start();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QRect>
+#include <optional>
+
 class QWidget;
 
 // What the program asks of the window system beyond the toolkit's defaults.
@@ -17,5 +20,12 @@ bool installToolkitTranslation();
 // resizing in the window's Motif hints, even for a window of fixed size. Creates the native
 // window when it does not exist yet; does nothing on other platforms.
 void offerFixedFrame(QWidget *window);
+
+// Where the X server has the window manager's frame of the top-level window `window`, in device
+// pixels: the client's place on the root window less the frame extents the manager announces.
+// Asked of the server, as the toolkit's own idea of it can be left behind by the manager's
+// placement on a loaded desktop. Nothing on other platforms, before the native window exists or
+// before a manager has framed it.
+std::optional<QRect> frameOnServer(const QWidget *window);
 
 } // namespace WindowSystem

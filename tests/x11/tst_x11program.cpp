@@ -37,6 +37,14 @@ QList<quint32> numbers(const QString &xpropLine)
     return values;
 }
 
+QString extents(const QList<quint32> &values)
+{
+    QStringList texts;
+    for (quint32 value : values)
+        texts << QString::number(value);
+    return texts.join(QLatin1Char(' '));
+}
+
 // The rows of a case run once on a bare X server and once under openbox.
 void onBareServerAndUnderOpenbox()
 {
@@ -315,14 +323,20 @@ private slots:
         QVERIFY(shown.height() < 668 * factor);
         // The window manager's frame, caption included, is on the screen as well.
         QList<quint32> frame;
-        QVERIFY(waitFor(
-            [&] {
-                frame = numbers(m_x->property(main, "_NET_FRAME_EXTENTS"));
-                shown = m_x->geometry(main);
-                return frame.size() == 4 && shown.top() >= int(frame[2]) &&
-                       shown.left() >= int(frame[0]);
-            },
-            20000));
+        QVERIFY2(waitFor(
+                     [&] {
+                         frame = numbers(m_x->property(main, "_NET_FRAME_EXTENTS"));
+                         shown = m_x->geometry(main);
+                         return frame.size() == 4 && shown.top() >= int(frame[2]) &&
+                                shown.left() >= int(frame[0]);
+                     },
+                     20000),
+                 qPrintable(QStringLiteral("client %1,%2 %3x%4, frame %5")
+                                .arg(shown.x())
+                                .arg(shown.y())
+                                .arg(shown.width())
+                                .arg(shown.height())
+                                .arg(extents(frame))));
         // The client area keeps its size and scrolls under the wheel.
         const QByteArray top = picture(main);
         int code = -1;
