@@ -295,22 +295,35 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
     presses.insert(presses.end(), std::abs(targetCol - col),
                    targetCol > col ? QByteArray(KeyCodes::Left) : QByteArray(KeyCodes::Right));
 
+    // A close of the window ends the move at once: the program's end does not wait for the
+    // remaining presses, and no key goes to the unit after the window has gone.
+    QWidget *window = m_ctx.client ? m_ctx.client->window() : nullptr;
+    if (window)
+        window->installEventFilter(this);
     m_moving = true;
+    m_moveCancelled = false;
     const QPointer<BitPanel> self(this);
-    const auto done = qScopeGuard([self] {
-        if (self)
-            self->m_moving = false;
+    const QPointer<QWidget> watched(window);
+    const auto done = qScopeGuard([self, watched] {
+        if (!self)
+            return;
+        self->m_moving = false;
+        if (watched)
+            watched->removeEventFilter(self);
     });
     for (const QByteArray &code : presses) {
+        if (m_moveCancelled)
+            return;
         // Each press waits for the cursor's address, Addr1, to change.
         QWidget *addr1 = slot(ControlTable::kAddr);
         if (!addr1)
             return;
         const QString before = textOf(addr1);
         const UnitWait::Result result = UnitWait::pressAndWait(
-            m_ctx.link, code, [addr1, &before] { return textOf(addr1) != before; }, kAnswerTimeout,
-            addr1);
-        if (!self || result == UnitWait::Result::Gone)
+            m_ctx.link, code,
+            [this, addr1, &before] { return m_moveCancelled || textOf(addr1) != before; },
+            kAnswerTimeout, addr1);
+        if (!self || result == UnitWait::Result::Gone || m_moveCancelled)
             return;
         if (result != UnitWait::Result::Shown) {
             if (m_ctx.statusBar)
@@ -318,6 +331,15 @@ void BitPanel::MoveCursorToLamp(int lampNumber)
             return;
         }
     }
+}
+
+bool BitPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // A hide from the program (close, File "終了(&X)"), not a minimise by the window manager.
+    if (m_moving && event->type() == QEvent::Hide && !event->spontaneous() &&
+        watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
+        m_moveCancelled = true;
+    return QObject::eventFilter(watched, event);
 }
 
 void BitPanel::BitCursorClick()

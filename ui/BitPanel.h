@@ -58,7 +58,8 @@ public:
     // Moves the unit's cursor to the bit of lamp lampNumber (0 .. 63) by arrow key presses, each
     // sent once the unit has shown the result of the one before. Ignored outside bit mode under
     // debug, and while a move is already running. Stops with a status bar message when the unit
-    // does not answer within kAnswerTimeout or the port closes.
+    // does not answer within kAnswerTimeout or the port closes; stops without a word, sending no
+    // further key, when the program hides its window (close, File "終了(&X)").
     void MoveCursorToLamp(int lampNumber);
     void BitCursorClick();
     // Fills the sixteen comment panel entries of display line 0 .. 3.
@@ -74,6 +75,9 @@ public:
     // Status bar text when a lamp click's move stops for want of an answer.
     static QString noAnswerMessage();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void build();
     // The element of a ControlTable slot; found by its name while the table is not filled.
@@ -88,6 +92,7 @@ private:
     FormContext &m_ctx;
     QWidget *m_cursor = nullptr;
     bool m_moving = false;
+    bool m_moveCancelled = false; // the window closed during a move
     mutable std::array<QPointer<ImageBox>, 128> m_lampSlots;
     mutable std::array<QPointer<QLabel>, 64> m_labSlots;
     mutable std::array<QPointer<QLineEdit>, 64> m_cmntEditSlots;

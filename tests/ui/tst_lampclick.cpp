@@ -117,6 +117,46 @@ private slots:
         QCOMPARE(unit.codes, QList<QByteArray>{"24"});
     }
 
+    void closingTheWindowEndsTheMove_data()
+    {
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("unit answering: no key after the close") << true;
+        QTest::newRow("unit silent: the wait ends with the close") << false;
+    }
+
+    void closingTheWindowEndsTheMove()
+    {
+        QFETCH(bool, answers);
+        Window w;
+        w.ctx.link.setBitMode(true);
+        w.ctx.link.setDebugMode(true);
+        w.showForClicks();
+        FakeUnit unit(w, 0);
+        unit.answers = answers;
+        // Queued ahead of the unit's answer to the first key.
+        unit.onFirstKey = [&] {
+            QTimer::singleShot(answers ? 0 : 50, &w.form, [&] { w.form.close(); });
+        };
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        w.panel->MoveCursorToLamp(0); // fifteen presses to the left
+        QVERIFY(elapsed.elapsed() < BitPanel::kAnswerTimeout.count());
+        QCOMPARE(unit.codes, QList<QByteArray>{"24"});
+        QVERIFY(!w.panel->isMoving());
+        QVERIFY(w.statusBar->currentMessage().isEmpty());
+
+        // Shown again, the window's next click runs in full.
+        unit.onFirstKey = nullptr;
+        unit.answers = true;
+        unit.codes.clear();
+        unit.address = 0;
+        w.addr1()->setText(FakeUnit::text(0));
+        w.showForClicks();
+        w.panel->MoveCursorToLamp(13); // bit 2
+        QCOMPARE(unit.codes, repeated("24", 2));
+    }
+
     void clickDuringAMoveIsIgnored()
     {
         Window w;
