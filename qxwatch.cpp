@@ -74,11 +74,13 @@ void installLanguage(const CommandLine &command)
 
 int main(int argc, char **argv)
 {
-    // Help and version are answered before the window's application object exists, which
-    // needs a display. Usage errors wait for it: it takes out the toolkit's own options.
-    const CommandLine::Action early =
-        CommandLine::parse(CommandLine::fromArgv(argc, argv)).action();
-    if (early == CommandLine::Action::ShowHelp || early == CommandLine::Action::ShowVersion) {
+    // Help, version and usage errors are answered before the window's application object
+    // exists, which needs a display; a usage error that names one of the toolkit's own options
+    // waits for it, as it takes those out.
+    const CommandLine first = CommandLine::parse(CommandLine::fromArgv(argc, argv));
+    const CommandLine::Action early = first.action();
+    if (early == CommandLine::Action::ShowHelp || early == CommandLine::Action::ShowVersion ||
+        (early == CommandLine::Action::UsageError && !first.toolkitMayExplain())) {
         const QCoreApplication core(argc, argv);
         setNames();
         return answer(CommandLine::parse(QCoreApplication::arguments()));

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 
 #ifndef QX_VERSION
 #error "QX_VERSION is the program's version, from the build"
@@ -79,6 +80,19 @@ QString firstUnknownOption(const QStringList &arguments, const QStringList &unkn
     return QStringLiteral("-x.csv");
 }
 
+// The options the toolkit's application objects take out of the command line (the window
+// system's, the widgets' and the debugger's), as the toolkit documents them.
+bool isToolkitOption(const QString &name)
+{
+    static const QStringList names{
+        "cmap",          "display", "dograb",        "fontengine",      "geometry",
+        "name",          "ncols",   "nograb",        "platform",        "platformpluginpath",
+        "platformtheme", "plugin",  "qmljsdebugger", "qwindowgeometry", "qwindowicon",
+        "qwindowtitle",  "reverse", "session",       "style",           "stylesheet",
+        "sync",          "title",   "visual",        "widgetcount"};
+    return names.contains(name);
+}
+
 } // namespace
 
 QString CommandLine::version()
@@ -137,7 +151,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.m_text = programName() + QLatin1Char(' ') + CommandLine::version() + '\n';
     } else if (!parsed) {
         result.m_action = Action::UsageError;
-        const QString example = firstUnknownOption(arguments, parser.unknownOptionNames());
+        const QStringList unknown = parser.unknownOptionNames();
+        result.m_toolkitMayExplain = std::any_of(unknown.begin(), unknown.end(), isToolkitOption);
+        const QString example = firstUnknownOption(arguments, unknown);
         result.m_text = programName() + QStringLiteral(": ") + parser.errorText() + '\n' +
                         texts.errorHint.arg(programName(), example) + '\n';
     } else {

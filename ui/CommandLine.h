@@ -50,6 +50,11 @@ public:
     // The text to print for action() (help, version or error), ending in a line end.
     const QString &text() const { return m_text; }
     int exitCode() const;
+    // For a usage error: whether an option the toolkit takes out of the command line itself
+    // (-platform, -style ...) was among the unknown ones, so that the line must be read again
+    // once the toolkit has done so. Other mistakes are answered at once, with or without a
+    // display.
+    bool toolkitMayExplain() const { return m_toolkitMayExplain; }
 
 private:
     Action m_action = Action::Run;
@@ -60,4 +65,5 @@ private:
     QString m_exportTo;
     QString m_language;
     QString m_text;
+    bool m_toolkitMayExplain = false;
 };

@@ -90,6 +90,32 @@ private slots:
         QVERIFY(r.out.endsWith('\n'));
     }
 
+    void usageErrorIsAnsweredWithoutADisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("unknown language") << QStringList{"--lang", "xx"} << QByteArray("qxwatch: ");
+        QTest::newRow("no value after --lang")
+            << QStringList{"--lang"} << QByteArray("qxwatch: Missing value after '--lang'.");
+        QTest::newRow("unknown option")
+            << QStringList{"--colour"} << QByteArray("qxwatch: Unknown option 'colour'.");
+        QTest::newRow("wrong port")
+            << QStringList{"--port", "COM99=/dev/null"} << QByteArray("qxwatch: ");
+    }
+    void usageErrorIsAnsweredWithoutADisplay()
+    {
+        // No display and no platform to be had: the toolkit would end the program with an
+        // abort before a word about the mistake.
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, message);
+        const Run r = run(arguments);
+        QVERIFY(r.finished);
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith(message), r.err.constData());
+        QVERIFY2(!r.err.contains("platform plugin"), r.err.constData());
+    }
+
     void wrongOptionIsAnErrorBeforeAnyWindow()
     {
         const Run r = run({"-x.csv"}, QStringLiteral("offscreen"));

@@ -74,6 +74,28 @@ private slots:
             QCOMPARE(command.text(), QString());
     }
 
+    void toolkitOptionsAreLeftForTheToolkit_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("toolkit");
+        QTest::newRow("-platform") << QStringList{"-platform", "xcb"} << true;
+        QTest::newRow("--style= beside a file") << QStringList{"--style=fusion", "a.csv"} << true;
+        QTest::newRow("a toolkit option beside a wrong one")
+            << QStringList{"--colour", "-reverse"} << true;
+        QTest::newRow("only a wrong option") << QStringList{"--colour"} << false;
+        QTest::newRow("a wrong language") << QStringList{"--lang", "xx"} << false;
+        QTest::newRow("a missing value") << QStringList{"--port"} << false;
+    }
+    void toolkitOptionsAreLeftForTheToolkit()
+    {
+        // Before the toolkit has read the line, its options are unknown ones; only they send
+        // the parse to wait for it.
+        QFETCH(QStringList, arguments);
+        const CommandLine command = CommandLine::parse(QStringList{"qxwatch"} + arguments);
+        QCOMPARE(command.action(), Action::UsageError);
+        QTEST(command.toolkitMayExplain(), "toolkit");
+    }
+
     void takesPortsForTheRunAndConnect_data()
     {
         using PortMap = QMap<int, QString>;
