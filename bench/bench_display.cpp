@@ -6,6 +6,7 @@
 // /proc/self/stat) in % of one core and per frame, what the X server spent meanwhile, resident
 // memory after start-up, and the frames a second the window handles from qxunit --fast.
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "bench/BenchX11.h"
 #include "comm/CommX.h"
 #include "ui/DisplayLines.h"
@@ -33,41 +34,6 @@ using namespace bench;
 
 namespace
 {
-
-class Unit
-{
-public:
-    explicit Unit(QString link) : m_link(std::move(link)) {}
-    ~Unit() { stop(); }
-    bool start(const QStringList &extra)
-    {
-        m_p.setProgram(QStringLiteral(QXUNIT_PATH));
-        m_p.setArguments(QStringList{"--link", m_link} + extra);
-        m_p.start();
-        if (!m_p.waitForStarted(5000))
-            return false;
-        while (!m_p.canReadLine()) {
-            if (!m_p.waitForReadyRead(5000))
-                return false;
-        }
-        m_p.readLine();
-        return QFile::exists(m_link);
-    }
-    void stop()
-    {
-        if (m_p.state() == QProcess::NotRunning)
-            return;
-        m_p.terminate();
-        if (!m_p.waitForFinished(5000)) {
-            m_p.kill();
-            m_p.waitForFinished(5000);
-        }
-    }
-
-private:
-    QString m_link;
-    QProcess m_p;
-};
 
 struct Bench {
     TForm1 &form;
@@ -150,7 +116,7 @@ struct Bench {
     // complete frame that arrived handled.
     void unitFast(int seconds)
     {
-        Unit unit(unitLink);
+        UnitProcess unit(unitLink);
         if (!unit.start({"--fast", "--refresh", "0"}) || !connect(2)) {
             std::fprintf(stderr, "bench_display: qxunit --fast did not connect\n");
             return;

@@ -5,6 +5,7 @@
 //    second with none lost, beside the same unit on its local pty.
 #include "bench/BenchSer2net.h"
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "comm/CommX.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
@@ -57,42 +58,6 @@ void drain(int fd)
     while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) && ::read(fd, buf, sizeof buf) > 0) {
     }
 }
-
-// qxunit as a child process; its device path is the first line it prints.
-class Unit
-{
-public:
-    ~Unit() { stop(); }
-    bool start(const QStringList &args)
-    {
-        m_p.setProgram(QStringLiteral(QXUNIT_PATH));
-        m_p.setArguments(args);
-        m_p.start();
-        if (!m_p.waitForStarted(5000))
-            return false;
-        while (!m_p.canReadLine()) {
-            if (!m_p.waitForReadyRead(5000))
-                return false;
-        }
-        m_device = QString::fromLocal8Bit(m_p.readLine()).trimmed();
-        return true;
-    }
-    void stop()
-    {
-        if (m_p.state() == QProcess::NotRunning)
-            return;
-        m_p.terminate();
-        if (!m_p.waitForFinished(5000)) {
-            m_p.kill();
-            m_p.waitForFinished(5000);
-        }
-    }
-    const QString &device() const { return m_device; }
-
-private:
-    QProcess m_p;
-    QString m_device;
-};
 
 struct Bench {
     TForm1 &form;
@@ -166,7 +131,7 @@ struct Bench {
     // frames handled per second, and every complete frame that arrived handled.
     void unitFast(const Mode *mode, const char *name, int seconds)
     {
-        Unit unit;
+        UnitProcess unit;
         Ser2net server;
         if (!unit.start({"--fast", "--refresh", "0"}) ||
             (mode && !server.start(folder, unit.device(), *mode)) ||

@@ -3,6 +3,7 @@
 // unit (qxunit --fast) and from a pseudo-terminal written at full speed, and the CPU the window
 // uses while the unit streams at the line's real pace.
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "comm/CommX.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
@@ -103,41 +104,6 @@ void drain(int fd)
     while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) && ::read(fd, buf, sizeof buf) > 0) {
     }
 }
-
-class Unit
-{
-public:
-    explicit Unit(QString link) : m_link(std::move(link)) {}
-    ~Unit() { stop(); }
-    bool start(const QStringList &extra)
-    {
-        m_p.setProgram(QStringLiteral(QXUNIT_PATH));
-        m_p.setArguments(QStringList{"--link", m_link} + extra);
-        m_p.start();
-        if (!m_p.waitForStarted(5000))
-            return false;
-        while (!m_p.canReadLine()) {
-            if (!m_p.waitForReadyRead(5000))
-                return false;
-        }
-        m_p.readLine();
-        return QFile::exists(m_link);
-    }
-    void stop()
-    {
-        if (m_p.state() == QProcess::NotRunning)
-            return;
-        m_p.terminate();
-        if (!m_p.waitForFinished(5000)) {
-            m_p.kill();
-            m_p.waitForFinished(5000);
-        }
-    }
-
-private:
-    QString m_link;
-    QProcess m_p;
-};
 
 struct Bench {
     TForm1 &form;
@@ -241,7 +207,7 @@ struct Bench {
     // What the simulated unit can deliver to a reader that does nothing but read.
     void unitAlone(const QStringList &args, int seconds)
     {
-        Unit unit(unitLink);
+        UnitProcess unit(unitLink);
         if (!unit.start(args))
             return;
         const int fd = ::open(QFile::encodeName(unitLink).constData(), O_RDONLY | O_NOCTTY);
@@ -266,7 +232,7 @@ struct Bench {
     // that arrived handled.
     void unitFast(int seconds)
     {
-        Unit unit(unitLink);
+        UnitProcess unit(unitLink);
         if (!unit.start({"--fast", "--refresh", "0"}) || !connect(2)) {
             std::fprintf(stderr, "bench_window: qxunit --fast did not connect\n");
             return;
@@ -300,7 +266,7 @@ struct Bench {
         const QPoint indicatorAt = indicator ? indicator->pos() : QPoint();
         if (indicatorOutOfSight && indicator)
             indicator->move(-1000, -1000);
-        Unit unit(unitLink);
+        UnitProcess unit(unitLink);
         if (!unit.start({"--refresh", "60"}) || !connect(2)) {
             std::fprintf(stderr, "bench_window: qxunit did not connect\n");
             return;
@@ -339,7 +305,7 @@ struct Bench {
     // alone, the same 67 frames a second fed from memory by a timer, no port.
     void pacedSplit(int seconds)
     {
-        Unit unit(unitLink);
+        UnitProcess unit(unitLink);
         if (!unit.start({"--refresh", "60"}) || !connect(2))
             return;
         TCommX &comm = form.CommX1();
