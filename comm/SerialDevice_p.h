@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -37,6 +38,25 @@ enum class LineField { BitRate, CharSize, Parity, StopBits, FlowCtrl, XonChar, X
 
 // A setting as the user names it, for a failure text ("奇数パリティ").
 QString lineSettingText(LineField field, const LineSettings &settings);
+// Fills failure for a setting the device could not make (err, and whether the device was
+// dropped on the way) and gives false, the answer of a failed apply().
+inline bool settingFailed(CommFailure *failure, const QString &device, LineField field,
+                          const LineSettings &settings, int err, bool dropped)
+{
+    failure->reason = CommFailure::Reason::Other;
+    failure->device = device;
+    failure->error = err;
+    failure->dropped = dropped;
+    failure->setting = lineSettingText(field, settings);
+    return false;
+}
+// The check every device makes before it sets anything: a bit rate of at least 1 and 5 to 8
+// data bits. Gives the error number for a setting outside them, else 0.
+inline int settingOutOfRange(const LineSettings &settings)
+{
+    const int charSize = settings.charSize & 0xFF;
+    return settings.bitRate < 1 || charSize < 5 || charSize > 8 ? EINVAL : 0;
+}
 inline QString bitRateText(int bitRate)
 {
     LineSettings s;

@@ -146,18 +146,13 @@ bool SocketDevice::sendComPort(unsigned char code, const QByteArray &value)
 bool SocketDevice::apply(const LineSettings &s, LineField field, CommFailure *failure)
 {
     auto fail = [&](int err, bool dropped) {
-        failure->reason = CommFailure::Reason::Other;
-        failure->device = path();
-        failure->error = err;
-        failure->dropped = dropped;
-        failure->setting = lineSettingText(field, s);
-        return false;
+        return settingFailed(failure, path(), field, s, err, dropped);
     };
     if (!isOpen())
         return fail(EBADF, false);
+    if (const int err = settingOutOfRange(s))
+        return fail(err, false);
     const int charSize = s.charSize & 0xFF;
-    if (s.bitRate < 1 || charSize < 5 || charSize > 8)
-        return fail(EINVAL, false);
     if (!isRfc2217())
         return true; // a raw server keeps the line as it was set up there
 
