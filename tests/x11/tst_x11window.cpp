@@ -4,6 +4,7 @@
 // window manager hands out the focus.
 #include "link/Frames.h"
 #include "link/KeyCodes.h"
+#include "platform/widgets/WindowSystem.h"
 #include "tests/support/FakePort.h"
 #include "tests/support/SettingsFiles.h"
 #include "tests/x11/XServer.h"
@@ -241,6 +242,51 @@ private slots:
         QVERIFY(waitFor([&] { return QApplication::focusWidget() != tabBar; }));
         QVERIFY2(tabs->widget(1)->isAncestorOf(QApplication::focusWidget()),
                  qPrintable(name(QApplication::focusWidget())));
+    }
+
+    void frameIsReadFromTheServer()
+    {
+        // What the program corrects the window's place by: under a window manager, the
+        // client's place on the screen less the frame extents, as xwininfo and xprop see them;
+        // on a bare server there is no frame to tell.
+        QWidget window;
+        window.setGeometry(40, 60, 300, 200);
+        window.show();
+        const QString id = QString::number(window.winId());
+        if (!server->hasWindowManager()) {
+            QVERIFY(QTest::qWaitForWindowExposed(&window, 20000));
+            QVERIFY(!WindowSystem::frameOnServer(&window).has_value());
+            return;
+        }
+        QList<int> edges;
+        QVERIFY(waitFor([&] {
+            edges.clear();
+            const QString line = server->property(id, QStringLiteral("_NET_FRAME_EXTENTS"));
+            for (const QString &item : line.section(QLatin1Char('='), 1).split(QLatin1Char(',')))
+                edges << item.trimmed().toInt();
+            return edges.size() == 4 && WindowSystem::frameOnServer(&window).has_value();
+        }));
+        // The window manager may still be placing it: both are read until they agree.
+        QRect seen;
+        QRect expected;
+        QVERIFY2(waitFor([&] {
+                     const QRect client = server->geometry(id);
+                     expected = QRect(client.left() - edges[0], client.top() - edges[2],
+                                      client.width() + edges[0] + edges[1],
+                                      client.height() + edges[2] + edges[3]);
+                     seen = WindowSystem::frameOnServer(&window).value_or(QRect());
+                     return seen == expected;
+                 }),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4 against %5,%6 %7x%8")
+                                .arg(seen.x())
+                                .arg(seen.y())
+                                .arg(seen.width())
+                                .arg(seen.height())
+                                .arg(expected.x())
+                                .arg(expected.y())
+                                .arg(expected.width())
+                                .arg(expected.height())));
+        QVERIFY(edges[2] > 0); // openbox's caption
     }
 };
 
