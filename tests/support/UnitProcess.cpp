@@ -1,4 +1,4 @@
-#include "tests/e2e/UnitProcess.h"
+#include "tests/support/UnitProcess.h"
 
 #include <QFileInfo>
 
