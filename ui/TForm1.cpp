@@ -129,9 +129,8 @@ void TForm1::setOuterSize(int width, int height)
 
 void TForm1::keepInAvailableArea(bool askServer)
 {
-    // A window cut to the available area (its client area scrolls) is seen whole there. Before
-    // it is shown, it is placed with the frame a window manager usually adds.
-    if (!m_cutToScreen || m_awaitingFrame)
+    // A window cut to the available area (its client area scrolls) is seen whole there.
+    if (!m_cutToScreen)
         return;
     const QRect area = availableArea();
     const QSize frame = frameExtent();
@@ -159,30 +158,16 @@ void TForm1::keepInAvailableArea(bool askServer)
         move(pos() + QPoint(int(std::ceil(aboveLeft / ratio)), int(std::ceil(aboveTop / ratio))));
 }
 
-void TForm1::setVisible(bool visible)
-{
-    // Placed before the native window is made, so that it is made and mapped where it belongs.
-    if (visible && !isVisible())
-        keepInAvailableArea();
-    QMainWindow::setVisible(visible);
-}
-
 void TForm1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!m_cutToScreen || m_awaitingFrame)
+    keepInAvailableArea();
+    if (!m_cutToScreen)
         return;
-    if (frameGeometry().size() != size()) {
-        keepInAvailableArea();
-        return;
-    }
-    // Not moved again until the window manager has framed the window: a move between the map
-    // and the manager taking the window can be applied as the client's position while the
-    // toolkit takes it for the frame's. The frame becomes known without a notice, so it is
-    // looked for up to 15 seconds (a loaded desktop; no manager at all), and the window is kept
-    // in the area for 2 seconds after it is known: the manager's move of the framed window can
-    // be seen after its frame size.
-    m_awaitingFrame = true;
+    // The window manager's frame becomes known some time after the first show, without a
+    // notice; until then the caption may stand above the area. Looked at for up to 15 seconds (a
+    // loaded desktop), and for 2 seconds after the frame is known: the manager's move of the
+    // framed window can be seen after its frame size.
     auto *frameWatch = new QTimer(this);
     frameWatch->setInterval(100);
     connect(frameWatch, &QTimer::timeout, this,
@@ -190,7 +175,6 @@ void TForm1::showEvent(QShowEvent *event)
                 const bool framed = frameGeometry().size() != size();
                 const bool done = (framed && ++framedTicks >= 20) || ++ticks >= 150;
                 if (framed || done) {
-                    m_awaitingFrame = false;
                     // Half a second after the frame is known and at the end, the place is
                     // checked with the server.
                     keepInAvailableArea(framedTicks == 5 || done);

@@ -94,8 +94,6 @@ public:
     static constexpr int kFrameWidth = 9;   // Windows frame: left and right borders
     static constexpr int kFrameHeight = 54; // caption, menu bar and bottom border
 
-    void setVisible(bool visible) override;
-
 protected:
     // Status tips (the Port menu's devices) show in the window's own status bar, and the
     // message they covered comes back when the pointer leaves.
@@ -139,7 +137,6 @@ private:
     QActionGroup *m_portGroup = nullptr;
     QString m_coveredMessage;
     bool m_showingTip = false;
-    bool m_cutToScreen = false;   // the window is smaller than its layout; the client scrolls
-    bool m_awaitingFrame = false; // shown, but not yet framed by the window manager
+    bool m_cutToScreen = false; // the window is smaller than its layout; the client scrolls
     bool m_fallbackReported = false;
 };
