@@ -6,9 +6,9 @@
 // /proc/self/stat) in % of one core and per frame, what the X server spent meanwhile, resident
 // memory after start-up, and the frames a second the window handles from qxunit --fast.
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "bench/BenchX11.h"
 #include "comm/CommX.h"
-#include "tests/support/UnitProcess.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"

@@ -5,8 +5,8 @@
 //    second with none lost, beside the same unit on its local pty.
 #include "bench/BenchSer2net.h"
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "comm/CommX.h"
-#include "tests/support/UnitProcess.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
@@ -131,7 +131,7 @@ struct Bench {
     // frames handled per second, and every complete frame that arrived handled.
     void unitFast(const Mode *mode, const char *name, int seconds)
     {
-        UnitProcess unit(folder + QStringLiteral("/unit.tty"));
+        UnitProcess unit;
         Ser2net server;
         if (!unit.start({"--fast", "--refresh", "0"}) ||
             (mode && !server.start(folder, unit.device(), *mode)) ||

@@ -3,8 +3,8 @@
 // unit (qxunit --fast) and from a pseudo-terminal written at full speed, and the CPU the window
 // uses while the unit streams at the line's real pace.
 #include "bench/BenchSupport.h"
+#include "bench/BenchUnit.h"
 #include "comm/CommX.h"
-#include "tests/support/UnitProcess.h"
 #include "ui/DisplayLines.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"

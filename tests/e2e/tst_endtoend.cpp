@@ -1,6 +1,6 @@
 #include "comm/CommX.h"
+#include "tests/e2e/UnitProcess.h"
 #include "tests/support/PtyPair.h"
-#include "tests/support/UnitProcess.h"
 #include "tools/IdScan.h"
 #include "ui/BitPanel.h"
 #include "ui/DisplayLines.h"

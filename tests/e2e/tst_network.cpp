@@ -1,9 +1,9 @@
 // The main window against the simulated unit behind the real ser2net, raw and RFC 2217.
 #include "comm/CommX.h"
 #include "platform/widgets/GuardedApplication.h"
+#include "tests/e2e/UnitProcess.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/Ser2netProcess.h"
-#include "tests/support/UnitProcess.h"
 #include "ui/PortControl.h"
 #include "ui/TForm1.h"
 

@@ -1,4 +1,4 @@
-#include "tests/support/UnitProcess.h"
+#include "tests/e2e/UnitProcess.h"
 
 #include <QFileInfo>
 
